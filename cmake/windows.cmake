@@ -1,0 +1,59 @@
+# Windows build: the installer Tarv.exe and the test programs.
+file(GLOB_RECURSE all_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp)
+set(win_sources "")
+foreach(f ${all_sources})
+    file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${f})
+    list(FIND TARV_PORTABLE_SOURCES ${rel} at)
+    if(at EQUAL -1 AND NOT rel STREQUAL "src/setup/Tarv.cpp")
+        list(APPEND win_sources ${f})
+    endif()
+endforeach()
+
+set(win_libs comctl32 shell32 ole32 uuid advapi32 gdi32 user32 version kernel32)
+
+add_library(tarv_win STATIC ${win_sources})
+target_link_libraries(tarv_win PUBLIC tarv_portable ${win_libs})
+target_compile_options(tarv_win PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS})
+target_compile_definitions(tarv_win PUBLIC WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0400 WINVER=0x0400)
+
+# The installer: small above all (the archive behind it is searched for in
+# the first 0x1FFF6 bytes only).
+add_executable(Tarv WIN32 src/setup/Tarv.cpp src/ui/Tarv.rc)
+target_compile_options(Tarv PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS})
+target_link_libraries(Tarv tarv_win)
+target_link_options(Tarv PRIVATE -s -static -Wl,--gc-sections -Wl,--no-insert-timestamp)
+foreach(t tarv_portable tarv_win Tarv)
+    target_compile_options(${t} PRIVATE -Os)
+endforeach()
+
+# Tests run on the x86_64 build only (wine64).
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    include(cmake/testing.cmake)
+    file(GLOB support CONFIGURE_DEPENDS tests/support/*.cpp)
+    file(GLOB test_dirs LIST_DIRECTORIES true RELATIVE ${CMAKE_SOURCE_DIR}/tests
+         ${CMAKE_SOURCE_DIR}/tests/*)
+    foreach(dir ${test_dirs})
+        tarv_test_sources(srcs ${dir} OFF)
+        if(NOT srcs)
+            continue()
+        endif()
+        add_executable(${dir}_tests ${srcs} ${support})
+        target_link_libraries(${dir}_tests tarv_win GTest::gtest_main)
+        target_include_directories(${dir}_tests PRIVATE tests)
+        target_link_options(${dir}_tests PRIVATE -static)
+        target_compile_definitions(${dir}_tests PRIVATE
+            TARV_FIXTURES_DIR="Z:${CMAKE_SOURCE_DIR}/tests/fixtures")
+        add_test(NAME ${dir} COMMAND ${dir}_tests)
+    endforeach()
+    file(GLOB helper_sources CONFIGURE_DEPENDS tests/helpers/*.cpp)
+    foreach(src ${helper_sources})
+        get_filename_component(name ${src} NAME_WE)
+        add_executable(${name} ${src})
+        target_link_libraries(${name} tarv_win)
+        target_link_options(${name} PRIVATE -static)
+    endforeach()
+endif()
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/tools.cmake)
+    include(cmake/tools.cmake)
+endif()

@@ -1,0 +1,27 @@
+// wqArithm: small numeric helpers and the installer's integer text rule.
+#ifndef TARV_CONFIG_WQARITHM_H
+#define TARV_CONFIG_WQARITHM_H
+
+#include "config/wqString.h"
+
+// Largest / smallest of a non-empty array.
+long MaxOfInts(const long* values, int count);
+long MinOfInts(const long* values, int count);
+
+template <typename T>
+inline T ChooseValue(bool flag, T a, T b) { return flag ? a : b; }
+
+// value in `base` (2..36), digits 0-9 then A-Z, zero-padded to `width`
+// (never cut); 0 gives "0" before padding; a negative value gives "".
+TStr IntToBase(long value, int width, int base);
+
+// The integer rule of every configuration value: leading spaces (code 32
+// only), then an optional sign and decimal digits, or "$" and up to eight
+// significant hexadecimal digits taken as a 32-bit pattern; nothing after the
+// digits. Decimal values must fit 32 bits signed. False when the text does not
+// convert; `value` is then untouched.
+bool TextToInt(const TStr& text, long& value);
+// TextToInt with a default for text that does not convert.
+long TextToIntDef(const TStr& text, long fallback);
+
+#endif

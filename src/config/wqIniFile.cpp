@@ -1,0 +1,193 @@
+#include "config/wqIniFile.h"
+
+#include <stdlib.h>
+
+#include "config/wqArithm.h"
+#include "config/wqErrors.h"
+#include "system/wqFileUtils.h"
+
+TwqIniFile::TwqIniFile(bool readOnly, const TIniOptions& options)
+    : fileHandle_(0), modified_(false), currentSection_(0), readOnly_(readOnly), options_(options) {}
+
+TwqIniFile* TwqIniFile::Create(const TStr& fileName, bool readOnly, const TIniOptions& options) {
+    TwqIniFile* doc = new TwqIniFile(readOnly, options);
+    if (!doc->Open(fileName)) {
+        delete doc;
+        return nullptr;
+    }
+    return doc;
+}
+
+TwqIniFile::~TwqIniFile() {
+    UpdateFile();
+    CloseFile();
+}
+
+void TwqIniFile::CloseFile() {
+    if (IsValidHandle(fileHandle_)) CloseFileHandle(fileHandle_);
+    fileHandle_ = 0;
+}
+
+bool TwqIniFile::Open(const TStr& fileName) {
+    UpdateFile();
+    CloseFile();
+    sections_.Clear();
+    fileName_ = fileName;
+    bool ok = fileName_.empty() || Load();
+    modified_ = false;
+    return ok;
+}
+
+bool TwqIniFile::Load() {
+    currentSection_ = 0;
+    if (readOnly_) {
+        if (!FileExists(fileName_)) return true;  // a missing file reads as empty
+        fileHandle_ = OpenFileHandle(fileName_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     FILE_ATTRIBUTE_NORMAL, OPEN_EXISTING);
+    } else {
+        fileHandle_ = OpenFileHandle(fileName_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                     FILE_ATTRIBUTE_NORMAL, OPEN_ALWAYS);
+    }
+    if (!IsValidHandle(fileHandle_)) {
+        fileHandle_ = 0;
+        RaiseError(Format("Cannot open file %s", fileName_.c_str()));
+        return false;
+    }
+    // Read in large chunks: the line rules do not depend on where a chunk
+    // ends, and a file of short lines then costs one system call per chunk.
+    TIniLoader loader(sections_, options_);
+    char* chunk = (char*)malloc(65536);
+    if (!chunk) OutOfMemory();
+    DWORD got = 0;
+    while (ReadFile(fileHandle_, chunk, 65536, &got, nullptr) && got > 0) loader.Feed(chunk, got);
+    free(chunk);
+    loader.Finish();
+    sections_.RemoveDuplicateSections();
+    if (readOnly_) CloseFile();
+    return true;
+}
+
+int TwqIniFile::FindKey(const TStr& section, const TStr& key, bool create, TStrList*& lines) {
+    int n = sections_.Count();
+    // EraseSection can leave currentSection_ past the end; start at the
+    // first section then, so that every existing section is still found.
+    int start = currentSection_ >= 0 && currentSection_ < n ? currentSection_ : 0;
+    for (int k = 0; k < n; ++k) {
+        int i = (start + k) % n;
+        if (SameText(sections_.Name(i), section)) {
+            currentSection_ = i;
+            lines = &sections_.Lines(i);
+            return FindLine(*lines, key);
+        }
+    }
+    lines = nullptr;
+    if (create) {
+        currentSection_ = sections_.Add(section);
+        lines = &sections_.Lines(currentSection_);
+    }
+    return -1;
+}
+
+TStr TwqIniFile::ReadString(const TStr& section, const TStr& key, const TStr& fallback) {
+    TStrList* lines;
+    int i = FindKey(section, key, false, lines);
+    if (i < 0) return fallback;
+    const TStr& line = (*lines)[i];
+    return line.substr((size_t)line.find('=') + 1);
+}
+
+void TwqIniFile::WriteString(const TStr& section, const TStr& key, const TStr& value) {
+    if (key.empty()) {
+        if (!section.empty() || !value.empty())
+            EraseSection(section);
+        else
+            UpdateFile();
+        return;
+    }
+    TStr line = key + "=" + value;
+    TStrList* lines;
+    int i = FindKey(section, key, true, lines);
+    if (i < 0) {
+        lines->Add(line);
+        modified_ = true;
+    } else if ((*lines)[i] != line) {
+        lines->Item(i) = line;
+        modified_ = true;
+    }
+}
+
+long TwqIniFile::ReadInteger(const TStr& section, const TStr& key, long fallback) {
+    TStr text = ReadString(section, key, TStr());
+    if (text.length() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text = "$" + text.substr(2);
+    return TextToIntDef(text, fallback);
+}
+
+void TwqIniFile::WriteInteger(const TStr& section, const TStr& key, long value) {
+    WriteString(section, key, IntToStr(value));
+}
+
+bool TwqIniFile::ReadBool(const TStr& section, const TStr& key, bool fallback) {
+    return ReadInteger(section, key, fallback ? 1 : 0) != 0;
+}
+
+void TwqIniFile::WriteBool(const TStr& section, const TStr& key, bool value) {
+    WriteString(section, key, value ? "1" : "0");
+}
+
+void TwqIniFile::ReadSection(const TStr& section, TStrList& target) {
+    int s = sections_.IndexOf(section);
+    if (s < 0) return;
+    const TStrList& lines = sections_.Lines(s);
+    for (int i = 0; i < lines.Count(); ++i) {
+        long eq = lines[i].find('=');
+        target.Add(eq < 0 ? lines[i] : lines[i].substr(0, (size_t)eq));
+    }
+}
+
+void TwqIniFile::ReadSections(TStrList& target) {
+    target.Clear();
+    for (int s = 0; s < sections_.Count(); ++s) target.Add(sections_.Name(s));
+}
+
+void TwqIniFile::ReadSectionValues(const TStr& section, TStrList& target) {
+    int s = sections_.IndexOf(section);
+    if (s >= 0) target.AddAll(sections_.Lines(s));
+}
+
+void TwqIniFile::EraseSection(const TStr& section) {
+    int s = sections_.IndexOf(section);
+    if (s < 0) return;
+    sections_.Delete(s);
+    sections_.LastFound = 0;
+    modified_ = true;
+}
+
+void TwqIniFile::DeleteKey(const TStr& section, const TStr& key) {
+    TStrList* lines;
+    int i = FindKey(section, key, true, lines);
+    if (i < 0) return;
+    lines->Delete(i);
+    modified_ = true;
+}
+
+void TwqIniFile::GetStrings(TStrList& target) {
+    for (int s = 0; s < sections_.Count(); ++s) {
+        const TStrList& lines = sections_.Lines(s);
+        if (lines.Count() == 0) continue;
+        target.Add("[" + sections_.Name(s) + "]");
+        target.AddAll(lines);
+        target.Add(TStr());
+    }
+}
+
+void TwqIniFile::UpdateFile() {
+    if (modified_ && !fileName_.empty() && IsValidHandle(fileHandle_) && !readOnly_) {
+        TStr text = IniLayout(sections_);
+        SetFilePointer(fileHandle_, 0, nullptr, FILE_BEGIN);
+        DWORD written = 0;
+        if (!text.empty()) WriteFile(fileHandle_, text.c_str(), (DWORD)text.length(), &written, nullptr);
+        SetEndOfFile(fileHandle_);
+    }
+    modified_ = false;
+}

@@ -1,0 +1,80 @@
+// wqIniFile: one INI-syntax file in memory (TwqIniFile), bound to its file.
+//
+// The syntax is the one of wqIniText. A read-only document reads its file
+// once and closes it; a writable one opens (or creates) the file for reading
+// and writing, sharing read only, and keeps it open until it is destroyed or
+// reopened, so that the write-back at the end cannot be lost to another
+// program. Section and key names compare without regard to case; line
+// contents compare exactly.
+//
+// The profile cache (wqRegIni) is the only client.
+#ifndef TARV_CONFIG_WQINIFILE_H
+#define TARV_CONFIG_WQINIFILE_H
+
+#include <windows.h>
+
+#include "config/wqIniText.h"
+
+class TwqIniFile {
+public:
+    // Loads `fileName` (empty: a document bound to no file). When the file
+    // cannot be opened, raises "Cannot open file %s" (wqErrors) and returns
+    // null with nothing left open.
+    static TwqIniFile* Create(const TStr& fileName, bool readOnly, const TIniOptions& options);
+    // Writes back a modified writable document and closes the file.
+    ~TwqIniFile();
+
+    TStr ReadString(const TStr& section, const TStr& key, const TStr& fallback);
+    // Key not empty: the line key=value (exactly as given) replaces the first
+    // line of that name or is appended; a missing section is created at the
+    // end. Empty key with a section or value: erases the section. All three
+    // empty: UpdateFile.
+    void WriteString(const TStr& section, const TStr& key, const TStr& value);
+    // A "0x" prefix at the very start reads as "$"; then the integer rule
+    // (wqArithm TextToInt); the default when the text does not convert.
+    long ReadInteger(const TStr& section, const TStr& key, long fallback);
+    void WriteInteger(const TStr& section, const TStr& key, long value);
+    bool ReadBool(const TStr& section, const TStr& key, bool fallback);
+    void WriteBool(const TStr& section, const TStr& key, bool value);
+    // Appends the names of the section's lines (target not cleared).
+    void ReadSection(const TStr& section, TStrList& target);
+    // Replaces the target's contents with the section names.
+    void ReadSections(TStrList& target);
+    // Appends the section's lines (target not cleared).
+    void ReadSectionValues(const TStr& section, TStrList& target);
+    void EraseSection(const TStr& section);
+    // Removes the first line of that name. A missing section is created,
+    // empty, on the way (it is not written back while it stays empty).
+    void DeleteKey(const TStr& section, const TStr& key);
+    // Appends "[name]", the lines and "" for every section with lines.
+    void GetStrings(TStrList& target);
+    // Writes a modified, writable, file-bound document back; clears Modified
+    // in every case. Write errors are ignored.
+    void UpdateFile();
+    // Writes back the current file, then binds to `fileName` and loads it.
+    // False (with the error raised) when the new file cannot be opened.
+    bool Open(const TStr& fileName);
+
+    const TStr& FileName() const { return fileName_; }
+    bool Modified() const { return modified_; }
+    bool ReadOnly() const { return readOnly_; }
+
+private:
+    TwqIniFile(bool readOnly, const TIniOptions& options);
+    bool Load();
+    void CloseFile();
+    // Index of the key's line in the section, searching the sections
+    // circularly from CurrentSection; `lines` receives the section's lines
+    // (null when the section is missing and `create` is off).
+    int FindKey(const TStr& section, const TStr& key, bool create, TStrList*& lines);
+
+    TStr fileName_;
+    HANDLE fileHandle_;
+    bool modified_;
+    TSectionList sections_;
+    int currentSection_;
+    bool readOnly_;
+    TIniOptions options_;
+};
+
+#endif

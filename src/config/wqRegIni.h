@@ -1,0 +1,50 @@
+// wqRegIni: profile values (every INI-syntax file read and written by file
+// name, section and key through one process-wide cache of INI documents) and
+// registry paths and values.
+#ifndef TARV_CONFIG_WQREGINI_H
+#define TARV_CONFIG_WQREGINI_H
+
+#include "config/wqString.h"
+
+class TwqIniFile;
+
+// ---- Profile values ----
+//
+// Each file is loaded once into a cached document; reads and writes work on
+// the cached documents and reach the disk only at ProfileFlushAll. The cache
+// key is the file name as passed, upper-cased: two spellings of one path are
+// two documents.
+//
+// A file that cannot be opened raises "Cannot open file %s" (wqErrors): the
+// operation returns its default, nothing is cached, and the caller unwinds.
+
+// Value of the first line named `key` in `section` (both without regard to
+// case); the default when the file, the section or the key is missing. A key
+// present with an empty value gives "".
+TStr ProfileReadString(const TStr& file, const TStr& section, const TStr& key,
+                       const TStr& fallback);
+// The value by the integer rule (wqArithm TextToInt); the default otherwise.
+long ProfileReadInteger(const TStr& file, const TStr& section, const TStr& key, long fallback);
+// True exactly for the text "1".
+bool ProfileReadBool(const TStr& file, const TStr& section, const TStr& key, bool fallback);
+// Appends every line of the section, in file order, to `target` (not cleared,
+// names not merged).
+void ProfileReadSection(const TStr& file, const TStr& section, TStrList& target);
+// Key not empty: the line key=value replaces the first line of that name or is
+// appended (a missing section is created at the end). Empty key with a
+// section or value: erases the section. All three empty: writes the document
+// back at once. Always true; an open failure raises.
+bool ProfileWriteString(const TStr& file, const TStr& section, const TStr& key,
+                        const TStr& value);
+// Writes back every modified document, in cache order, and empties the cache.
+void ProfileFlushAll();
+// Turns the quote stripping of documents loaded from now on on or off.
+void ProfileStripQuotes(bool strip);
+// The cached document for `file`, loading it when needed; a read-only one is
+// replaced by a writable one when `forReading` is false. Null after a raised
+// open error.
+TwqIniFile* ProfileDocument(const TStr& file, bool forReading);
+// Destroys the cached document of `file` (writing it back when modified).
+void ProfileDropDocument(const TStr& file);
+
+#endif

@@ -1,0 +1,90 @@
+// wqFileUtils: file and folder operations on top of the Win32 file interface.
+//
+// Paths are 8-bit ANSI strings; a folder path may or may not end in "\" unless
+// an operation says otherwise. Nothing here shows a message; failures come
+// back as false, 0 or -1. The one raised error (wqErrors) is the profile
+// cache's "Cannot open file" when ReplaceAtReboot cannot open wininit.ini.
+#ifndef TARV_SYSTEM_WQFILEUTILS_H
+#define TARV_SYSTEM_WQFILEUTILS_H
+
+#include <windows.h>
+
+#include "config/wqString.h"
+
+// ---- Raw handles. A closed handle is 0; callers treat 0 or less
+// (INVALID_HANDLE_VALUE is -1) as "no handle". ----
+
+// CreateFileA(path, access, share, no security, disposition, attributes).
+HANDLE OpenFileHandle(const TStr& path, DWORD access, DWORD share, DWORD attributes,
+                      DWORD disposition);
+inline bool IsValidHandle(HANDLE h) { return h != 0 && h != INVALID_HANDLE_VALUE; }
+// Closes the handle if valid and sets it to 0.
+void CloseFileHandle(HANDLE& handle);
+DWORD FilePosition(HANDLE handle);
+// The position has reached or passed the file size.
+bool AtEndOfFile(HANDLE handle);
+// Next line: lines end at a carriage return; line feeds are dropped wherever
+// they stand (so a file with line feeds only is one line). Reads 100 bytes at
+// a time and seeks back to just after the carriage return.
+TStr ReadTextLine(HANDLE handle);
+// The text followed by "\r\n" in one write; errors are ignored.
+void WriteTextLine(HANDLE handle, const TStr& text);
+
+// ---- Path text ----
+
+// Appends "\" unless the path is empty or already ends in one.
+TStr AddBackslash(const TStr& path);
+// Drops a final "\" unless the path is one character or a drive root "X:\".
+TStr RemoveBackslash(const TStr& path);
+
+// ---- Files and folders ----
+
+bool IsDirectory(const TStr& path);
+// A file (not a folder) of that name exists.
+bool FileExists(const TStr& path);
+// Size (low 32 bits) of the first entry a directory search for the expanded
+// path finds, any attributes; -1 when nothing is found.
+long FileSizeOf(const TStr& path);
+// Eight characters (three base-32 digits of a day number, five of the time of
+// day in hundredths of a second) naming no existing file in `folder` (a
+// folder of that name does not count). Waits for the clock to move on while
+// the name is taken.
+TStr UniqueTimeName(const TStr& folder);
+// Same name for a given local time (the rule behind UniqueTimeName).
+TStr TimeNameFor(const SYSTEMTIME& localTime);
+// Creates the folder and every missing parent; failures are not reported.
+// An empty path, a bare drive "X:" and "X:\" do nothing.
+void CreatePath(const TStr& folder);
+// Deletes the folder's contents, read-only, hidden and system entries and
+// names starting with "." included (and the folder itself when removeFolder
+// is set, unless it is a bare drive "X:"); true when everything could be
+// deleted. Goes on after failures; false for a path that is not a folder.
+bool DeleteTree(const TStr& folder, bool removeFolder);
+// Attributes to FILE_ATTRIBUTE_NORMAL, then delete; true on success.
+bool ForceDeleteFile(const TStr& path);
+
+// Free space available to the caller in KiB; 0 when it cannot be determined
+// (a file, a missing folder). 64 bits: volumes above 4 TiB do not wrap.
+// Uses GetDiskFreeSpaceExA where the system has it (by OSVersion(): Windows
+// 98, NT, or a Windows 95 build from 1111 on), the cluster count otherwise.
+unsigned long long FreeDiskSpaceKB(const TStr& folder);
+
+// Schedules `target` to be replaced by `source` at the next restart: on the
+// NT family two delayed MoveFileExA calls (delete target, then move source
+// onto it; they need administrator rights, and their failures are ignored);
+// otherwise NUL=target and target=source in [Rename] of wininit.ini in the
+// Windows folder, through the profile cache (written at ProfileFlushAll).
+void ReplaceAtReboot(const TStr& source, const TStr& target);
+
+// Called after every copied block with the bytes of this block and the total
+// so far; false stops the copy.
+typedef bool (*TCopyProgress)(void* context, const TStr& source, const TStr& dest,
+                              DWORD blockBytes, DWORD copiedBytes);
+// Copies in 128 KiB blocks, flushing each before reporting it, then gives the
+// destination the source's last-write time and attributes. False when the
+// copy did not complete (a destination left incomplete stays on disk),
+// including a source that shrinks while it is copied.
+bool CopyFileWithTimes(const TStr& source, const TStr& dest, TCopyProgress progress,
+                       void* context);
+
+#endif

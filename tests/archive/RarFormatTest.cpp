@@ -1,0 +1,290 @@
+// RarFormat: CRC-32, header parsing against real archives, the write/parse
+// round trip, bounds on cut or lying headers, and locating the archive in
+// self-extracting programs.
+#include "archive/RarFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using namespace rar;
+
+namespace {
+
+typedef std::vector<uint8_t> Bytes;
+
+Bytes LoadFixture(const std::string& name) {
+    std::string path = std::string(TARV_FIXTURES_DIR) + "/rar/" + name;
+    Bytes data;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) {
+        ADD_FAILURE() << "missing fixture " << path;
+        return data;
+    }
+    uint8_t buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
+    fclose(f);
+    return data;
+}
+
+TEST(RarCrc, KnownValuesAndPieces) {
+    const struct {
+        const char* text;
+        uint32_t crc;
+    } cases[] = {
+        {"", 0},
+        {"a", 0xE8B7BE43},
+        {"abc", 0x352441C2},
+        {"123456789", 0xCBF43926},
+        {"The quick brown fox jumps over the lazy dog", 0x414FA339},
+    };
+    for (const auto& c : cases) {
+        size_t n = strlen(c.text);
+        EXPECT_EQ(c.crc, Crc32(c.text, n)) << c.text;
+        // Any split, including ones that misalign the four-byte steps.
+        for (size_t cut = 0; cut <= n; ++cut)
+            EXPECT_EQ(c.crc, Crc32Update(Crc32(c.text, cut), c.text + cut, n - cut))
+                << c.text << " cut " << cut;
+    }
+}
+
+TEST(RarHeaders, RealHeadersParseAndPassTheirCrc) {
+    Bytes v2 = LoadFixture("v20/test_v2.rar");
+    ASSERT_GT(v2.size(), 0x14u + 38);
+    MainHeader m;
+    ASSERT_EQ(kParseOk, ParseMainHeader(&v2[7], v2.size() - 7, &m));
+    EXPECT_EQ(13, m.block.headSize);
+    EXPECT_EQ(0x90CF, m.block.headCrc);
+    EXPECT_TRUE(HeaderCrcOk(&v2[7], m.block, m.crcEnd));
+
+    FileHeader f;
+    ASSERT_EQ(kParseOk, ParseFileHeader(&v2[0x14], v2.size() - 0x14, &f));
+    EXPECT_EQ(kBlockFile, f.block.type);
+    EXPECT_EQ(38, f.block.headSize);
+    EXPECT_EQ(16384u, f.block.dataSize);
+    EXPECT_EQ(16384u, f.packSize);
+    EXPECT_EQ(16384u, f.unpSize);
+    EXPECT_EQ(2, f.hostOs);
+    EXPECT_EQ(0x10751ABAu, f.fileCrc);
+    EXPECT_EQ(20, f.unpVer);
+    EXPECT_EQ(0x30, f.method);
+    EXPECT_EQ(2u, DictionaryBits(f.block.flags));
+    EXPECT_STREQ("p0.bin", f.name);
+    EXPECT_TRUE(HeaderCrcOk(&v2[0x14], f.block, f.crcEnd));
+
+    // Embedded comments: the CRC stops where the comment starts.
+    Bytes c = LoadFixture("v20/rar202-comment-nopsw.rar");
+    ASSERT_EQ(kParseOk, ParseMainHeader(&c[7], c.size() - 7, &m));
+    EXPECT_EQ(13u, m.crcEnd);
+    EXPECT_LT(13, m.block.headSize);
+    EXPECT_TRUE(HeaderCrcOk(&c[7], m.block, m.crcEnd));
+    size_t at = 7 + m.block.headSize;
+    ASSERT_EQ(kParseOk, ParseFileHeader(&c[at], c.size() - at, &f));
+    EXPECT_TRUE(f.block.flags & kFileComment);
+    EXPECT_EQ(32u + 9, f.crcEnd);
+    EXPECT_STREQ("FILE1.TXT", f.name);
+    EXPECT_TRUE(HeaderCrcOk(&c[at], f.block, f.crcEnd));
+
+    // Directories carry dictionary bits 7.
+    Bytes d = LoadFixture("v20/test_read_format_rar.rar");
+    ASSERT_EQ(kParseOk, ParseFileHeader(&d[0xE2], d.size() - 0xE2, &f));
+    EXPECT_STREQ("testdir", f.name);
+    EXPECT_TRUE(IsDirectory(f.block.flags));
+}
+
+FileHeader MakeHeader(uint64_t pack, uint64_t unp, const std::string& name, uint16_t flags) {
+    FileHeader h;
+    memset(&h, 0, sizeof h);
+    h.block.flags = flags;
+    h.packSize = pack;
+    h.unpSize = unp;
+    h.hostOs = 2;
+    h.fileCrc = 0xDEADBEEF;
+    h.dosTime = 0x5A21634B;
+    h.unpVer = 20;
+    h.method = 0x33;
+    h.nameSize = (uint16_t)name.size();
+    h.attributes = 0x20;
+    memcpy(h.name, name.data(), name.size());
+    return h;
+}
+
+TEST(RarHeaders, WriteThenParseRoundTrip) {
+    const struct {
+        uint64_t pack, unp;
+        size_t nameLen;
+        uint16_t flags;
+    } cases[] = {
+        {0, 0, 1, 0},
+        {12345, 67890, 8, kFileSolid | 4 << 5},
+        {0xFFFFFFFFu, 0xFFFFFFFFu, 259, 2 << 5},
+        {0x100000000ull, 5, 3, 0},             // 64-bit sizes add 8 bytes and flag 0x100
+        {7, 0x123456789ABull, 20, kFileDirectory},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.nameLen);
+        std::string name(c.nameLen, 'n');
+        FileHeader in = MakeHeader(c.pack, c.unp, name, c.flags);
+        uint8_t buf[400];
+        size_t n = WriteFileHeader(buf, sizeof buf, in);
+        bool large = (c.pack | c.unp) >> 32 != 0;
+        ASSERT_EQ(32 + (large ? 8 : 0) + c.nameLen, n);
+        EXPECT_EQ(0u, WriteFileHeader(buf, n - 1, in));  // one byte short
+        FileHeader out;
+        ASSERT_EQ(kParseOk, ParseFileHeader(buf, n, &out));
+        EXPECT_TRUE(HeaderCrcOk(buf, out.block, out.crcEnd));
+        EXPECT_EQ(n, out.block.headSize);
+        EXPECT_EQ(c.pack, out.packSize);
+        EXPECT_EQ(c.unp, out.unpSize);
+        EXPECT_EQ((uint32_t)c.pack, out.block.dataSize);
+        EXPECT_EQ(c.flags | kFlagLongBlock | (large ? kFileLargeSizes : 0), out.block.flags);
+        EXPECT_EQ(in.fileCrc, out.fileCrc);
+        EXPECT_EQ(in.dosTime, out.dosTime);
+        EXPECT_EQ(in.attributes, out.attributes);
+        EXPECT_EQ(in.method, out.method);
+        EXPECT_EQ(name, std::string(out.name));
+        buf[n - 1] ^= 1;  // any changed byte breaks the CRC
+        EXPECT_FALSE(HeaderCrcOk(buf, out.block, out.crcEnd));
+    }
+    // Too long a name, or an embedded comment, cannot be written.
+    FileHeader h = MakeHeader(1, 1, "x", 0);
+    h.nameSize = 260;
+    uint8_t buf[400];
+    EXPECT_EQ(0u, WriteFileHeader(buf, sizeof buf, h));
+    h = MakeHeader(1, 1, "x", kFileComment);
+    EXPECT_EQ(0u, WriteFileHeader(buf, sizeof buf, h));
+
+    // The main header the packaging tool writes matches what RAR writes.
+    ASSERT_EQ(13u, WriteMainHeader(buf, sizeof buf, kMainSolid));
+    const uint8_t solidMain[13] = {0x3B, 0xD0, 0x73, 0x08, 0, 0x0D, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(0, memcmp(solidMain, buf, 13));
+    MainHeader m;
+    ASSERT_EQ(kParseOk, ParseMainHeader(buf, 13, &m));
+    EXPECT_EQ(kMainSolid, m.block.flags);
+    EXPECT_EQ(0u, WriteMainHeader(buf, 12, 0));
+    EXPECT_EQ(7u, WriteMarker(buf, 7));
+    EXPECT_EQ(0, memcmp(buf, kMarker, 7));
+}
+
+TEST(RarHeaders, CutOrLyingHeadersAreRefused) {
+    uint8_t buf[64];
+    FileHeader h = MakeHeader(100, 200, "name.txt", 0);
+    size_t n = WriteFileHeader(buf, sizeof buf, h);
+    ASSERT_EQ(40u, n);
+    FileHeader out;
+    for (size_t cut = 0; cut < n; ++cut)
+        EXPECT_EQ(kParseShort, ParseFileHeader(buf, cut, &out)) << cut;
+
+    struct Patch {
+        const char* what;
+        size_t at;
+        uint8_t value;
+        ParseStatus expect;
+    };
+    const Patch patches[] = {
+        {"header size below 7", 5, 6, kParseInvalid},
+        {"file header below 32", 5, 31, kParseInvalid},
+        {"name runs past the header", 26, 9, kParseInvalid},
+        {"64-bit sizes without room", 4, 0x81, kParseInvalid},
+        {"not a file block", 2, kBlockMain, kParseInvalid},
+    };
+    for (const Patch& p : patches) {
+        uint8_t copy[64];
+        memcpy(copy, buf, n);
+        copy[p.at] = p.value;
+        EXPECT_EQ(p.expect, ParseFileHeader(copy, n, &out)) << p.what;
+    }
+    // A long block needs room for its data size.
+    const uint8_t longTooSmall[] = {0, 0, 0x7A, 0x00, 0x80, 10, 0, 0, 0, 0, 0};
+    BlockHeader b;
+    EXPECT_EQ(kParseInvalid, ParseBlockHeader(longTooSmall, sizeof longTooSmall, &b));
+    const uint8_t longBlock[] = {0, 0, 0x7A, 0x00, 0x80, 11, 0, 0x78, 0x56, 0x34, 0x12};
+    ASSERT_EQ(kParseOk, ParseBlockHeader(longBlock, sizeof longBlock, &b));
+    EXPECT_EQ(0x12345678u, b.dataSize);
+    EXPECT_EQ(kParseShort, ParseBlockHeader(longBlock, 10, &b));
+    // A huge name length cannot make the parser read outside the header.
+    ByteReader r(buf, 3);
+    EXPECT_EQ(0x0000u + buf[0] + (buf[1] << 8), r.U16());
+    EXPECT_EQ(0u, r.U16());
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(nullptr, r.Bytes(0));  // stays failed
+}
+
+// A file image of `size` bytes with the given byte strings placed in it
+// (cut at the end of the image).
+Bytes Image(size_t size, std::initializer_list<std::pair<size_t, std::string>> parts) {
+    Bytes b(size, 0x52);  // many decoy 'R' bytes
+    for (const auto& p : parts)
+        memcpy(&b[p.first], p.second.data(), std::min(p.second.size(), size - p.first));
+    return b;
+}
+
+const std::string kMark("Rar!\x1A\x07\x00", 7);
+const std::string kMarkMain = kMark + std::string("\x00\x00\x73", 3);
+const std::string kOld("RE~^", 4);
+
+TEST(RarLocate, SyntheticImages) {
+    const struct {
+        const char* what;
+        Bytes image;
+        LocateStatus status;
+        uint32_t offset;
+    } cases[] = {
+        {"archive at 0", Image(100, {{0, kMark}}), kLocateFound, 0},
+        {"RAR 1.x archive", Image(100, {{0, kOld + "xyz"}}), kLocateOldFormat, 0},
+        {"too short", Image(6, {}), kLocateNone, 0},
+        {"marker then main header", Image(5000, {{0, "MZ"}, {4000, kMarkMain}}), kLocateFound, 4000},
+        {"marker without a main header is passed",
+         Image(5000, {{0, "MZ"}, {100, kMark}, {4000, kMarkMain}}), kLocateFound, 4000},
+        {"RAR 1.x self-extractor",
+         Image(5000, {{0, "MZ"}, {28, "RSFX"}, {3000, kOld}, {4000, kMarkMain}}),
+         kLocateOldFormat, 3000},
+        {"RE~^ without RSFX is no hit",
+         Image(5000, {{0, "MZ"}, {3000, kOld}, {4000, kMarkMain}}), kLocateFound, 4000},
+        {"first hit wins", Image(5000, {{0, "MZ"}, {28, "RSFX"}, {2000, kMarkMain}, {3000, kOld}}),
+         kLocateFound, 2000},
+        {"last place that fits the window", Image(0x20100, {{0, "MZ"}, {0x1FFED, kMarkMain}}),
+         kLocateFound, 0x1FFED},
+        {"just beyond the window", Image(0x20100, {{0, "MZ"}, {0x1FFEE, kMarkMain}}), kLocateNone,
+         0},
+        {"cut by the end of the buffer", Image(1009, {{0, "MZ"}, {1000, kMarkMain}}), kLocateNone,
+         0},
+    };
+    for (const auto& c : cases) {
+        LocateResult r = LocateArchive(c.image.data(), c.image.size());
+        EXPECT_EQ(c.status, r.status) << c.what;
+        EXPECT_EQ(c.offset, r.offset) << c.what;
+    }
+}
+
+TEST(RarLocate, RealSelfExtractors) {
+    const struct {
+        const char* file;
+        LocateStatus status;
+        uint32_t offset;
+    } cases[] = {
+        {"sfx/testfile.rar3.wingui.sfx.exe", kLocateFound, 0x16A00},
+        {"sfx/test_read_format_rar_sfx.exe", kLocateFound, 0x18200},
+        {"sfx/testfile.rar3.dos_sfx.exe", kLocateNone, 0},  // marker at 0x33600
+        {"v20/test_v2.rar", kLocateFound, 0},
+    };
+    for (const auto& c : cases) {
+        Bytes file = LoadFixture(c.file);
+        // The caller hands in the first kLocateWindow bytes at most.
+        size_t n = file.size() < kLocateWindow ? file.size() : kLocateWindow;
+        LocateResult r = LocateArchive(file.data(), n);
+        EXPECT_EQ(c.status, r.status) << c.file;
+        EXPECT_EQ(c.offset, r.offset) << c.file;
+        // Handing in the whole file changes nothing.
+        r = LocateArchive(file.data(), file.size());
+        EXPECT_EQ(c.status, r.status) << c.file;
+    }
+}
+
+}  // namespace

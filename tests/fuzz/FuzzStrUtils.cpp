@@ -1,0 +1,30 @@
+// Fuzzes the word, field and mask functions with arbitrary texts and
+// delimiter sets: no crash, no hang, and the word functions agree.
+#include <stddef.h>
+#include <stdint.h>
+#include <stdlib.h>
+
+#include "config/wqStrUtils.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 3) return 0;
+    TCharSet delims;
+    for (int i = 0; i < (data[0] & 3) + 1; ++i) delims.Add(data[1 + i % 2]);
+    size_t split = size > 4 ? 3 + data[2] % (size - 3) : 3;
+    TStr first((const char*)data + 3, split - 3);
+    TStr second((const char*)data + split, size - split);
+
+    int words = CountWords(second, delims);
+    for (int n = 0; n <= words + 1; ++n) {
+        TStr word = GetWord(n, second, delims);
+        int start = WordStart(n, second, delims);
+        bool inRange = n >= 1 && n <= words;
+        if (inRange != (start > 0) || (inRange && word.empty())) abort();
+        GetField(n, second, delims);
+    }
+    MaskMatch(second, first, (data[0] & 4) != 0);
+    PosWithWildcard(first, second);
+    Unquote(second, '"');
+    ReplaceAllText(second, first, "x");
+    return 0;
+}

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The whole test suite, from a fresh Debian 12 machine: installs what is
+# missing, builds every kind of build, checks the installer's size, runs the
+# native tests, the Windows tests under wine64 (one private prefix, one
+# persistent wineserver, an Xvfb display), and each fuzzer for a short time.
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+fuzz_seconds="${TARV_FUZZ_SECONDS:-30}"
+
+"$root/tools/setup-machine.sh" || exit 1
+"$root/tools/build-all.sh" || exit 1
+"$root/tools/size-report.sh" build/win32/Tarv.exe || exit 1
+
+logs=$(mktemp -d)
+export TARV_WINEPREFIX="$logs/wineprefix"
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+export TARV_DISPLAY=":$display"
+Xvfb "$TARV_DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+cleanup() {
+    WINEPREFIX="$TARV_WINEPREFIX" wineserver -k >/dev/null 2>&1
+    kill "$xvfb_pid" 2>/dev/null
+    rm -rf "$logs"
+}
+trap cleanup EXIT
+
+echo "== preparing the wine prefix"
+WINEPREFIX="$TARV_WINEPREFIX" WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d' \
+    WINEDEBUG=-all DISPLAY="$TARV_DISPLAY" wineboot -i >/dev/null 2>&1
+WINEPREFIX="$TARV_WINEPREFIX" wineserver -p >/dev/null 2>&1 &
+
+status=0
+echo "== native tests"
+ctest --test-dir build/native --output-on-failure -V > "$logs/native.log" 2>&1 || status=1
+grep -E '^\[  (PASSED|FAILED)  \]|tests passed' "$logs/native.log"
+echo "== Windows tests under wine64"
+ctest --test-dir build/win64 --output-on-failure -V > "$logs/win64.log" 2>&1 || status=1
+grep -E '^[0-9]+: \[  (PASSED|FAILED)  \]|tests passed|Failed|\*\*\*' "$logs/win64.log" | grep -v '^[0-9]*: \[  FAILED  \] .*, where' || true
+
+echo "== fuzzers, ${fuzz_seconds} s each"
+for fuzzer in build/fuzz/Fuzz*; do
+    [ -x "$fuzzer" ] || continue
+    name=$(basename "$fuzzer")
+    corpus="tests/fuzz/corpus/$name"
+    mkdir -p "$corpus"
+    work="$logs/corpus-$name"; cp -r "$corpus" "$work"
+    # crash inputs are written into the kept corpus, so they become regression cases
+    if "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=1024 -timeout=10 \
+        -artifact_prefix="$corpus/crash-" "$work" "$corpus" > "$logs/$name.log" 2>&1; then
+        echo "$name: $(grep -o 'Done [0-9]* runs' "$logs/$name.log" | tail -1)"
+    else
+        echo "$name: FAILED"; tail -30 "$logs/$name.log"; status=1
+    fi
+done
+
+for log in "$logs/native.log" "$logs/win64.log"; do
+    [ -f "$log" ] || continue
+    grep -E '^([0-9]+: )?\[  PASSED  \] [0-9]+ test' "$log" | grep -oE '[0-9]+ test' | grep -oE '[0-9]+'
+done | awk '{s+=$1} END {printf "%d\n", s}' > "$logs/passed"
+failed=$(cat "$logs"/native.log "$logs"/win64.log 2>/dev/null | grep -E '^([0-9]+: )?\[  FAILED  \] [0-9]+ test' | grep -oE '[0-9]+ test' | grep -oE '[0-9]+' | awk '{s+=$1} END {printf "%d", s}')
+crashed=$(grep -cE 'Exit code|SEGFAULT|Child aborted|Timeout' "$logs/native.log" "$logs/win64.log" | awk -F: '{s+=$2} END {print s}')
+[ "${crashed:-0}" -gt 0 ] && { echo "$crashed test programs ended abnormally"; status=1; }
+[ "$status" -eq 0 ] || [ "$failed" -gt 0 ] || failed=1
+echo "tests: $(cat "$logs/passed") passed, $failed failed"
+exit $status
