@@ -34,7 +34,7 @@ WINEPREFIX="$TARV_WINEPREFIX" wineserver -p >/dev/null 2>&1 &
 status=0
 echo "== native tests"
 ctest --test-dir build/native --output-on-failure -V > "$logs/native.log" 2>&1 || status=1
-grep -E '^\[  (PASSED|FAILED)  \]|tests passed' "$logs/native.log"
+grep -E '^([0-9]+: )?\[  (PASSED|FAILED)  \]|tests passed' "$logs/native.log"
 echo "== Windows tests under wine64"
 ctest --test-dir build/win64 --output-on-failure -V > "$logs/win64.log" 2>&1 || status=1
 grep -E '^[0-9]+: \[  (PASSED|FAILED)  \]|tests passed|Failed|\*\*\*' "$logs/win64.log" | grep -v '^[0-9]*: \[  FAILED  \] .*, where' || true
