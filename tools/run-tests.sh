@@ -55,6 +55,9 @@ for fuzzer in build/fuzz/Fuzz*; do
     fi
 done
 
+echo "== benchmarks (figures only)"
+"$root/tools/bench/run-benchmarks.sh" 2>&1 | tail -12 || echo "benchmarks could not run"
+
 for log in "$logs/native.log" "$logs/win64.log"; do
     [ -f "$log" ] || continue
     grep -E '^([0-9]+: )?\[  PASSED  \] [0-9]+ test' "$log" | grep -oE '[0-9]+ test' | grep -oE '[0-9]+'
