@@ -38,6 +38,18 @@ grep -E '^([0-9]+: )?\[  (PASSED|FAILED)  \]|tests passed' "$logs/native.log"
 echo "== Windows tests under wine64"
 ctest --test-dir build/win64 --output-on-failure -V > "$logs/win64.log" 2>&1 || status=1
 grep -E '^[0-9]+: \[  (PASSED|FAILED)  \]|tests passed|Failed|\*\*\*' "$logs/win64.log" | grep -v '^[0-9]*: \[  FAILED  \] .*, where' || true
+# Wine takes the user's language from the Unix locale of the process: the
+# language tests run once more as a German user (the locale is generated here,
+# since a fresh machine has only C/POSIX).
+echo "== language tests as a German user"
+mkdir -p "$logs/locales"
+if localedef -i de_DE -f UTF-8 "$logs/locales/de_DE.UTF-8" >/dev/null 2>&1 || [ -d "$logs/locales/de_DE.UTF-8" ]; then
+    LANG=de_DE.UTF-8 LOCPATH="$logs/locales" "$root/tools/wine-run.sh" build/win64/setup_tests.exe \
+        > "$logs/german.log" 2>&1 || status=1
+    grep -E '^\[  (PASSED|FAILED|SKIPPED) ' "$logs/german.log"
+else
+    echo "cannot generate the de_DE.UTF-8 locale"; status=1
+fi
 
 echo "== fuzzers, ${fuzz_seconds} s each"
 for fuzzer in build/fuzz/Fuzz*; do
@@ -58,11 +70,11 @@ done
 echo "== benchmarks (figures only)"
 "$root/tools/bench/run-benchmarks.sh" 2>&1 | tail -12 || echo "benchmarks could not run"
 
-for log in "$logs/native.log" "$logs/win64.log"; do
+for log in "$logs/native.log" "$logs/win64.log" "$logs/german.log"; do
     [ -f "$log" ] || continue
     grep -E '^([0-9]+: )?\[  PASSED  \] [0-9]+ test' "$log" | grep -oE '[0-9]+ test' | grep -oE '[0-9]+'
 done | awk '{s+=$1} END {printf "%d\n", s}' > "$logs/passed"
-failed=$(cat "$logs"/native.log "$logs"/win64.log 2>/dev/null | grep -E '^([0-9]+: )?\[  FAILED  \] [0-9]+ test' | grep -oE '[0-9]+ test' | grep -oE '[0-9]+' | awk '{s+=$1} END {printf "%d", s}')
+failed=$(cat "$logs"/native.log "$logs"/win64.log "$logs"/german.log 2>/dev/null | grep -E '^([0-9]+: )?\[  FAILED  \] [0-9]+ test' | grep -oE '[0-9]+ test' | grep -oE '[0-9]+' | awk '{s+=$1} END {printf "%d", s}')
 crashed=$(grep -cE 'Exit code|SEGFAULT|Child aborted|Timeout' "$logs/native.log" "$logs/win64.log" | awk -F: '{s+=$2} END {print s}')
 [ "${crashed:-0}" -gt 0 ] && { echo "$crashed test programs ended abnormally"; status=1; }
 [ "$status" -eq 0 ] || [ "$failed" -gt 0 ] || failed=1

@@ -123,3 +123,99 @@ bool ProfileWriteString(const TStr& file, const TStr& section, const TStr& key,
     if (doc) doc->WriteString(section, key, value);
     return true;
 }
+
+// ---- Registry paths and values ----
+
+#include "system/wqFileUtils.h"
+
+bool RegSplitPath(const TStr& path, HKEY& root, TStr& subKey, TStr& valueName) {
+    long sep = -1;
+    for (size_t i = 0; i < path.length(); ++i)
+        if (path[i] == '\\' || path[i] == ':') sep = (long)i;
+    TStr keyPart = RemoveBackslash(path.substr(0, (size_t)(sep + 1)));
+    valueName = path.substr((size_t)(sep + 1));
+    subKey = keyPart.substr(5);
+    TStr prefix = keyPart.substr(0, 5);
+    root = prefix == "HKCR\\"   ? HKEY_CLASSES_ROOT
+           : prefix == "HKCU\\" ? HKEY_CURRENT_USER
+           : prefix == "HKLM\\" ? HKEY_LOCAL_MACHINE
+                                : (HKEY)0;
+    return root != 0;
+}
+
+// Opens the key of the path; false (key 0) when the root is unknown or the
+// key does not open.
+static bool OpenPathKey(const TStr& path, HKEY& key, TStr& valueName) {
+    HKEY root;
+    TStr subKey;
+    key = 0;
+    return RegSplitPath(path, root, subKey, valueName) &&
+           RegOpenKeyA(root, subKey.c_str(), &key) == ERROR_SUCCESS;
+}
+
+bool RegReadData(const TStr& path, void* buffer, DWORD& size) {
+    HKEY key;
+    TStr valueName;
+    if (!OpenPathKey(path, key, valueName)) return false;
+    DWORD type;
+    LONG rc = RegQueryValueExA(key, valueName.c_str(), nullptr, &type, (BYTE*)buffer, &size);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+TStr RegReadString(const TStr& path, const TStr& fallback) {
+    char buffer[1024];
+    DWORD size = sizeof buffer;
+    if (!RegReadData(path, buffer, size)) return fallback;
+    return TStr(buffer, size ? size - 1 : 0);
+}
+
+bool RegWriteData(const TStr& path, DWORD type, const void* data, DWORD size) {
+    HKEY root, key;
+    TStr subKey, valueName;
+    if (!RegSplitPath(path, root, subKey, valueName)) return false;
+    if (RegCreateKeyA(root, subKey.c_str(), &key) != ERROR_SUCCESS) return false;
+    LONG rc = RegSetValueExA(key, valueName.c_str(), 0, type, (const BYTE*)data, size);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+bool RegWriteString(const TStr& path, const TStr& text) {
+    return RegWriteData(path, REG_SZ, text.c_str(), (DWORD)text.length());
+}
+
+bool RegWriteInteger(const TStr& path, long value) {
+    DWORD data = (DWORD)value;
+    return RegWriteData(path, REG_DWORD, &data, sizeof data);
+}
+
+bool RegKeyExists(const TStr& path) {
+    HKEY key;
+    TStr valueName;
+    if (!OpenPathKey(AddBackslash(path), key, valueName)) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool RegValueExists(const TStr& path) {
+    HKEY key;
+    TStr valueName;
+    if (!OpenPathKey(path, key, valueName)) return false;
+    LONG rc = RegQueryValueExA(key, valueName.c_str(), nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+void RegEnumSubKeys(const TStr& path, TStrList& names) {
+    names.Clear();
+    HKEY key;
+    TStr valueName;
+    if (!OpenPathKey(AddBackslash(path), key, valueName)) return;
+    char name[1024];
+    DWORD size = sizeof name;
+    for (DWORD i = 0; RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) ==
+                      ERROR_SUCCESS;
+         ++i, size = sizeof name)
+        names.Add(TStr(name, size));
+    RegCloseKey(key);
+}

@@ -47,4 +47,41 @@ TwqIniFile* ProfileDocument(const TStr& file, bool forReading);
 // Destroys the cached document of `file` (writing it back when modified).
 void ProfileDropDocument(const TStr& file);
 
+// ---- Registry paths and values ----
+//
+// A registry path is root + key path + "\" + value name, e.g.
+// "HKLM\SOFTWARE\Demo\Version": the root is the first five characters,
+// exactly "HKCR\", "HKCU\" or "HKLM\" (case-sensitive); the value name is
+// the text after the last "\" or ":" (empty: the key's default value). Each
+// operation opens the key, does one thing and closes it again. Failures come
+// back as false, the default or an empty list; nothing is shown or raised. A
+// path with any other root fails every operation.
+
+#include <windows.h>
+
+// Splits the path: key part = up to and including the last "\" or ":", one
+// trailing "\" removed; root = its first five characters; subkey = the rest
+// of it. False (root 0) when the root is none of the three.
+bool RegSplitPath(const TStr& path, HKEY& root, TStr& subKey, TStr& valueName);
+// Reads the value's data into buffer, whatever its type; `size` is the
+// buffer's size on entry and the data's length on success.
+bool RegReadData(const TStr& path, void* buffer, DWORD& size);
+// The value read into 1024 bytes, less its last byte (taken as the
+// terminating zero; a value of size 0 is the empty text); the default when it
+// cannot be read or is longer than 1024 bytes.
+TStr RegReadString(const TStr& path, const TStr& fallback);
+// Creates the key and any missing parents, then sets the value.
+bool RegWriteData(const TStr& path, DWORD type, const void* data, DWORD size);
+// REG_SZ of the text's bytes; no terminating zero is counted (the system adds
+// it for a non-empty text, so "" is stored with size 0).
+bool RegWriteString(const TStr& path, const TStr& text);
+// REG_DWORD, 4 bytes.
+bool RegWriteInteger(const TStr& path, long value);
+// The whole path names the key ("\" appended when missing).
+bool RegKeyExists(const TStr& path);
+bool RegValueExists(const TStr& path);
+// Clears `names`, then adds the subkey names of the key the whole path names,
+// in the registry's order.
+void RegEnumSubKeys(const TStr& path, TStrList& names);
+
 #endif

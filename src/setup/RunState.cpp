@@ -1,0 +1,7 @@
+#include "setup/RunState.h"
+
+// A namespace-scope object rather than a function-local static: a local one
+// would pull in the thread-safe guard helpers of the C++ runtime.
+static TRunState runState;
+
+TRunState& Run() { return runState; }

@@ -1,0 +1,334 @@
+// Variable table, localised strings and page texts with real Tarv.ini and
+// Tarv.lng files read through the profile cache, real windows, and the
+// prefix's registry.
+#include "text/Common.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "config/wqRegIni.h"
+#include "config/wqStrUtils.h"
+#include "setup/RunState.h"
+#include "support/TestPrint.h"
+#include "support/TextTestSupport.h"
+#include "support/WinTestSupport.h"
+#include "system/wqShell.h"
+
+namespace {
+
+std::string S(const TStr& s) { return std::string(s.c_str(), s.length()); }
+
+class CommonTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ::Run().IniFileName = (folder / "Tarv.ini").c_str();
+        ::Run().LngFileName = (folder / "Tarv.lng").c_str();
+        ::Run().Language = "ENU";
+    }
+    void TearDown() override {
+        ProfileFlushAll();
+        ::Run() = TRunState();
+    }
+    void Files(const std::string& ini, const std::string& lng) {
+        ProfileFlushAll();
+        WriteBytes(folder / "Tarv.ini", ini);
+        if (!lng.empty()) WriteBytes(folder / "Tarv.lng", lng);
+    }
+    std::vector<std::string> Names() {
+        std::vector<std::string> names;
+        for (int i = 0; i < ::Run().Variables.Count(); ++i)
+            names.push_back(S(NamePart(::Run().Variables[i])));
+        return names;
+    }
+    ScratchFolder folder;
+};
+
+std::string SystemFolder(UINT (WINAPI* query)(LPSTR, UINT)) {
+    char path[MAX_PATH];
+    query(path, MAX_PATH);
+    return path;
+}
+
+TEST_F(CommonTest, TableStartsWithThePredefinedVariablesInOrder) {
+    Files("[Variables]\r\nWindows=X\r\nInstallPath=X\r\nName=A\r\nDir=%ProgramFiles%\\%App%\r\nApp=Demo\r\n"
+          "[Variables.ENU]\r\nName=B\r\nLang=enu\r\n[Variables.RUS]\r\nLang=rus\r\n", "");
+    ::Run().ExeName = "D:\\SETUP\\Tarv.exe";
+    ::Run().InstallPath = "C:\\Apps\\Demo\\";
+    ::Run().TempDir = "C:\\Temp\\ABCDEFGH\\";
+    BuildVariableTable();
+    const std::vector<std::string> expected = {
+        "SourcePath", "InstallPath", "Presetup", "BootDrive", "Windows", "System", "Desktop", "Fonts",
+        "NetHood", "Personal", "ProgramsMenu", "Recent", "SendTo", "StartMenu", "StartupMenu",
+        "Templates", "ProgramFiles", "CommonFiles", "CommonDesktop", "CommonProgramsMenu",
+        "CommonStartMenu", "CommonStartupMenu", "Delphi",
+        "Windows", "InstallPath", "Name", "Dir", "App", "Name", "Lang"};
+    EXPECT_EQ(Names(), expected);
+
+    const std::string programFiles = S(ExpandVariables("%ProgramFiles%"));
+    EXPECT_FALSE(programFiles.empty());  // Wine registers one
+    const struct {
+        const char* text;
+        std::string expanded;
+    } cases[] = {
+        {"%SourcePath%", "D:\\SETUP"},
+        {"%InstallPath%", "C:\\Apps\\Demo"},  // not the [Variables] one
+        {"%Presetup%", "C:\\Temp\\ABCDEFGH"},
+        {"%Windows%", SystemFolder(GetWindowsDirectoryA)},
+        {"%System%", SystemFolder(GetSystemDirectoryA)},
+        {"%Fonts%", S(GetSpecialFolder(1))},
+        {"%Name%", "A"},  // [Variables] before [Variables.ENU]
+        {"%Lang%", "enu"},
+        {"%Dir%", programFiles + "\\Demo"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(S(ExpandVariables(c.text)), c.expanded) << c.text;
+    // Every folder variable has lost its final backslash.
+    for (int i = 0; i < 22; ++i) EXPECT_NE(::Run().Variables[i].last(), '\\') << i;
+}
+
+TEST_F(CommonTest, SourcePathKeepsADriveRootsBackslash) {
+    Files("", "");
+    const struct {
+        const char* exe;
+        const char* sourcePath;
+    } cases[] = {
+        {"D:\\Tarv.exe", "D:\\"},
+        {"D:\\SETUP\\Tarv.exe", "D:\\SETUP"},
+        {"\\\\server\\share\\Tarv.exe", "\\\\server\\share"},
+        {"Tarv.exe", ""},
+    };
+    for (const auto& c : cases) {
+        ::Run().ExeName = c.exe;
+        BuildVariableTable();
+        EXPECT_EQ(::Run().Variables[0], TStr("SourcePath=") + c.sourcePath) << c.exe;
+    }
+}
+
+// Sets (or, with null, removes) a value of the prefix's registry for the
+// test's lifetime and puts the old one back afterwards.
+class RegistryValueOverride {
+public:
+    RegistryValueOverride(const std::string& key, const char* name, const char* value)
+        : key_(key), name_(name) {
+        HKEY k;
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+        char old[1024];
+        DWORD size = sizeof old;
+        had_ = RegQueryValueExA(k, name, nullptr, &type_, (BYTE*)old, &size) == ERROR_SUCCESS;
+        old_.assign(old, had_ ? size : 0);
+        if (value)
+            RegSetValueExA(k, name, 0, REG_SZ, (const BYTE*)value, (DWORD)strlen(value) + 1);
+        else
+            RegDeleteValueA(k, name);
+        RegCloseKey(k);
+    }
+    ~RegistryValueOverride() {
+        HKEY k;
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_ALL_ACCESS, &k);
+        if (had_)
+            RegSetValueExA(k, name_.c_str(), 0, type_, (const BYTE*)old_.data(), (DWORD)old_.size());
+        else
+            RegDeleteValueA(k, name_.c_str());
+        RegCloseKey(k);
+    }
+
+private:
+    std::string key_, name_, old_;
+    DWORD type_ = REG_SZ;
+    bool had_ = false;
+};
+
+const char kWindowsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+const char kShellFolders[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+TEST_F(CommonTest, CommonFoldersFallBackToTheUsersOwn) {
+    Files("", "");
+    {
+        RegistryValueOverride programs(kShellFolders, "Common Programs", nullptr);
+        RegistryValueOverride start(kShellFolders, "Common Start Menu", nullptr);
+        RegistryValueOverride startup(kShellFolders, "Common Startup", "C:\\All\\Startup\\");
+        BuildVariableTable();
+        EXPECT_EQ(ExpandVariables("%CommonProgramsMenu%"), ExpandVariables("%ProgramsMenu%"));
+        EXPECT_EQ(ExpandVariables("%CommonStartMenu%"), ExpandVariables("%StartMenu%"));
+        EXPECT_EQ(ExpandVariables("%CommonStartupMenu%"), "C:\\All\\Startup");
+        EXPECT_NE(ExpandVariables("%ProgramsMenu%"), "");
+    }
+    const struct {
+        const char* bootDir;
+        const char* bootDrive;
+    } cases[] = {{"C:\\", "C:"}, {"D:\\Boot", "D:"}, {"\\\\srv\\share\\x", "\\\\srv\\share"}, {"boot", ""}};
+    for (const auto& c : cases) {
+        RegistryValueOverride boot(std::string(kWindowsKey) + "\\Setup", "BootDir", c.bootDir);
+        BuildVariableTable();
+        EXPECT_EQ(ExpandVariables("%BootDrive%"), c.bootDrive) << c.bootDir;
+    }
+}
+
+TEST_F(CommonTest, DelphiTakesTheNewestVersionsRootDir) {
+    if (RegKeyExists("HKLM\\SOFTWARE\\Borland\\Delphi")) GTEST_SKIP() << "this system has Delphi";
+    const bool hadBorland = RegKeyExists("HKLM\\SOFTWARE\\Borland");  // Wine's own registry has one
+    Files("", "");
+    BuildVariableTable();
+    EXPECT_EQ(ExpandVariables("%Delphi%"), "C:");
+    RegWriteString("HKLM\\SOFTWARE\\Borland\\Delphi\\3.0\\RootDir", "C:\\D3\\");
+    RegWriteString("HKLM\\SOFTWARE\\Borland\\Delphi\\5.0\\RootDir", "C:\\D5\\");
+    RegWriteString("HKLM\\SOFTWARE\\Borland\\Delphi\\4.0\\RootDir", "C:\\D4");
+    BuildVariableTable();
+    TStr delphi = ExpandVariables("%Delphi%");
+    DeleteRegTreeForTest(HKEY_LOCAL_MACHINE, hadBorland ? "SOFTWARE\\Borland\\Delphi" : "SOFTWARE\\Borland");
+    EXPECT_EQ(delphi, "C:\\D5");
+}
+
+TEST_F(CommonTest, LocalisedStringsPreferTheLanguageSection) {
+    Files("[Variables]\r\nProgramName=Demo\r\n",
+          "[Strings]\r\n10=Admin rights needed\r\n11=%ProgramName% base\r\n100=Unpacking %s||now\r\n"
+          "[Strings.RUS]\r\n11=Russian %ProgramName%\r\n12=only Russian\r\n");
+    BuildVariableTable();
+    const struct {
+        const char* language;
+        int number;
+        const char* text;
+    } cases[] = {
+        {"RUS", 10, "Admin rights needed"}, {"RUS", 11, "Russian Demo"}, {"rus", 12, "only Russian"},
+        {"ENU", 11, "Demo base"},          {"ENU", 12, ""},             {"ENU", 42, ""},
+        {"ENU", 100, "Unpacking %s\rnow"},
+    };
+    for (const auto& c : cases) {
+        ::Run().Language = c.language;
+        EXPECT_EQ(GetString(c.number), c.text) << c.language << " " << c.number;
+    }
+}
+
+TEST_F(CommonTest, RunawayReferenceShowsTheErrorBoxOnce) {
+    Files("[Variables]\r\nLoop=x%Loop%\r\n", "");
+    EXPECT_EQ(ExpandVariables("a||%Loop%"), "a\r%Loop%");  // no table yet: only line breaks
+    BuildVariableTable();
+    DialogWatcher watcher(IDOK);
+    EXPECT_EQ(ExpandVariables("%Loop%||b"), "%Loop%\rb");
+    ASSERT_EQ(watcher.Seen().size(), 1u);
+    EXPECT_EQ(watcher.Seen()[0], "Setup|Infinite reference in the string \"%Loop%||b\"!");
+}
+
+// ---- Page texts ----
+
+struct PageTexts {
+    std::string caption, title, mainWindow, nested;
+    std::vector<std::string> controls;  // 100, 105 ... 109
+};
+
+HWND nestedChild = 0;
+
+INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM, LPARAM) {
+    if (message != WM_INITDIALOG) return FALSE;
+    nestedChild = CreateWindowA("STATIC", "nested %ProgramName%", WS_CHILD, 0, 0, 10, 10,
+                                GetDlgItem(page, 105), (HMENU)500, nullptr, nullptr);
+    StartPage(page);
+    return TRUE;
+}
+
+const int kControls[] = {100, 105, 106, 107, 108, 109};
+
+// Shows the test page (its name in CurrentDialog) and reads its texts back.
+PageTexts ShowPage() {
+    std::vector<WORD> tmpl = DialogTemplate(
+        "Template caption", {{100, 0x0082, "Band %ProgramName%"}, {105, 0x0082, "T105"},
+                             {106, 0x0082, "T106"}, {107, 0x0082, "T107"}, {108, 0x0081, "T108"},
+                             {109, 0x0082, "%ProgramName% here"}});
+    HWND main = CreateWindowA("STATIC", "old", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ::Run().MainWindow = main;
+    HWND page = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), (LPCDLGTEMPLATEA)tmpl.data(),
+                                           nullptr, PageProc, 0);
+    PageTexts texts;
+    char buffer[2048];
+    GetWindowTextA(page, buffer, sizeof buffer);
+    texts.caption = buffer;
+    texts.title = S(::Run().DialogTitle);
+    GetWindowTextA(main, buffer, sizeof buffer);
+    texts.mainWindow = buffer;
+    GetWindowTextA(nestedChild, buffer, sizeof buffer);
+    texts.nested = buffer;
+    for (int id : kControls) {
+        GetDlgItemTextA(page, id, buffer, sizeof buffer);
+        texts.controls.push_back(buffer);
+    }
+    DestroyWindow(page);
+    DestroyWindow(main);
+    ::Run().MainWindow = 0;
+    return texts;
+}
+
+TEST_F(CommonTest, PageTextPrecedence) {
+    const struct {
+        const char* lng;
+        const char* caption;
+        const char* title;
+        std::vector<std::string> controls;
+    } cases[] = {
+        {"[Dialogs]\r\nCaption=%ProgramName% Setup\r\n105=D105\r\n106=D106\r\n107=D107\r\n108=D108\r\n"
+         "[dlg_test]\r\n106=P106||two\r\n107=P107\r\n108=P108\r\n"
+         "[Dialogs.ENU]\r\n107=DE107\r\n108=DE108\r\nCaption=\r\n"
+         "[DLG_TEST.enu]\r\n108=PE108\r\nTitle=Lang %ProgramName%\r\nabc=x\r\n99999999999=x\r\n$6D=hex\r\n",
+         "Demo Setup", "Lang Demo", {"Band Demo", "D105", "P106\rtwo", "DE107", "PE108", "hex"}},
+        // A Title without a language section: the band's own text.
+        {"[Dialogs]\r\nTitle=Generic\r\n[DLG_TEST]\r\nTitle=Page\r\n", "Template caption", "Band Demo",
+         {"Band Demo", "T105", "T106", "T107", "T108", "Demo here"}},
+        {"[Dialogs]\r\n100=New band %ProgramName%\r\n", "Template caption", "New band Demo",
+         {"New band Demo", "T105", "T106", "T107", "T108", "Demo here"}},
+        {"[Dialogs.ENU]\r\nTitle=Language title\r\n[DLG_TEST]\r\nTitle=Page\r\nCaption=Page caption\r\n",
+         "Page caption", "Language title", {"Band Demo", "T105", "T106", "T107", "T108", "Demo here"}},
+        {"[DLG_TEST.ENU]\r\nCaption=Lang caption\r\nTitle=Mine\r\n[Dialogs.ENU]\r\nTitle=Theirs\r\n"
+         "[Dialogs]\r\nCaption=base\r\n",
+         "Lang caption", "Mine", {"Band Demo", "T105", "T106", "T107", "T108", "Demo here"}},
+        {"", "Template caption", "Band Demo", {"Band Demo", "T105", "T106", "T107", "T108", "Demo here"}},
+    };
+    ::Run().CurrentDialog = "DLG_TEST";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lng);
+        ProfileFlushAll();
+        DeleteFileA((folder / "Tarv.lng").c_str());
+        Files("[Variables]\r\nProgramName=Demo\r\n", c.lng);
+        PageTexts texts = ShowPage();
+        EXPECT_EQ(texts.caption, c.caption);
+        EXPECT_EQ(texts.title, c.title);
+        EXPECT_EQ(texts.controls, c.controls);
+        EXPECT_EQ(texts.nested, "nested Demo");  // children of children too
+        EXPECT_EQ(texts.mainWindow, "Demo");
+        EXPECT_EQ(::Run().ProgramName, "Demo");
+    }
+}
+
+TEST_F(CommonTest, WithoutAProgramNameVariableTheNameIsLiteral) {
+    Files("[Variables]\r\nOther=1\r\n", "[Dialogs]\r\nCaption=%ProgramName%\r\n");
+    ::Run().CurrentDialog = "DLG_TEST";
+    PageTexts texts = ShowPage();
+    EXPECT_EQ(texts.caption, "%ProgramName%");
+    EXPECT_EQ(texts.mainWindow, "%ProgramName%");
+    EXPECT_EQ(::Run().ProgramName, "%ProgramName%");
+}
+
+TEST_F(CommonTest, ItemTextsAndTextFiles) {
+    std::vector<WORD> tmpl = DialogTemplate("t", {{108, 0x0081, ""}});
+    HWND page = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), (LPCDLGTEMPLATEA)tmpl.data(),
+                                           nullptr, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    SetItemText(page, 108, "selected text");
+    DWORD start = 1, end = 0;
+    SendDlgItemMessageA(page, 108, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, 13u);  // all of it
+    EXPECT_EQ(GetItemText(page, 108), "selected text");
+    const std::string longText(1500, 'L');
+    SetItemText(page, 108, longText.c_str());
+    EXPECT_EQ(GetItemText(page, 108).length(), 1023u);
+    EXPECT_EQ(GetItemText(page, 999), "");  // no such control
+    DestroyWindow(page);
+
+    const std::string bytes("License\r\n\0\xFF end", 15);
+    WriteBytes(folder / "License.ENU", bytes);
+    WriteBytes(folder / "Empty.txt", "");
+    EXPECT_EQ(ReadTextFile((folder / "License.ENU").c_str()), TStr(bytes.data(), bytes.size()));
+    EXPECT_EQ(ReadTextFile((folder / "Empty.txt").c_str()), "");
+    EXPECT_EQ(ReadTextFile((folder / "Missing.txt").c_str()), "");
+}
+
+}  // namespace
