@@ -59,7 +59,11 @@ for fuzzer in build/fuzz/Fuzz*; do
     mkdir -p "$corpus"
     work="$logs/corpus-$name"; cp -r "$corpus" "$work"
     # crash inputs are written into the kept corpus, so they become regression cases
-    if "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=1024 -timeout=10 \
+    # tests/fuzz/<name>.options holds flags of one target (such as a malloc
+    # limit that proves no allocation follows a size read from the input)
+    options=$(cat "tests/fuzz/$name.options" 2>/dev/null || true)
+    # shellcheck disable=SC2086
+    if "$fuzzer" $options -max_total_time="$fuzz_seconds" -rss_limit_mb=1024 -timeout=10 \
         -artifact_prefix="$corpus/crash-" "$work" "$corpus" > "$logs/$name.log" 2>&1; then
         echo "$name: $(grep -o 'Done [0-9]* runs' "$logs/$name.log" | tail -1)"
     else

@@ -32,7 +32,7 @@ BOOL CALLBACK LocaleEnumProc(LPSTR locale) {
     if (!TextToInt(TStr("$") + locale, id)) return TRUE;
     LCID lcid = MAKELCID(LOWORD(id), SORT_DEFAULT);
     TStr code = LocaleText(lcid, LOCALE_SABBREVLANGNAME, 4);
-    TStrList& languages = Run().Languages;
+    TStrList& languages = RunState().Languages;
     int at = languages.IndexOfName(code);
     if (at < 0) return TRUE;
     TStr name = LocaleText(lcid, LOCALE_SLANGUAGE, 100);
@@ -51,7 +51,7 @@ static TStr UserLanguageCode() {
 }
 
 void BuildLanguageList() {
-    TRunState& run = Run();
+    TRunState& run = RunState();
     run.Languages.Clear();
     TStr words = ProfileReadString(run.IniFileName, "Config", "Languages", "");
     const TCharSet comma(",");

@@ -10,18 +10,18 @@
 
 #include <windows.h>
 
-// Builds Run().Languages from [Config] Languages of Run().IniFileName (words
+// Builds RunState().Languages from [Config] Languages of RunState().IniFileName (words
 // separated by commas, taken as written, "ENU" when there are none): each
 // code that a supported locale of the system has is renamed to the system's
 // spelling and given the locale's display name ("CODE=English (United
 // States)"); codes no locale has keep an empty display name. The list is
-// sorted without regard to case. Run().Language becomes the user's default
+// sorted without regard to case. RunState().Language becomes the user's default
 // language code when the list has it, else the first code of the list.
 void BuildLanguageList();
 
 // The EnumSystemLocalesA callback behind BuildLanguageList: `locale` is the
 // locale identifier in hexadecimal text. Completes the first item of
-// Run().Languages named like the locale's code (without regard to case); an
+// RunState().Languages named like the locale's code (without regard to case); an
 // empty display name removes that item. Always continues the enumeration.
 BOOL CALLBACK LocaleEnumProc(LPSTR locale);
 

@@ -4,4 +4,4 @@
 // would pull in the thread-safe guard helpers of the C++ runtime.
 static TRunState runState;
 
-TRunState& Run() { return runState; }
+TRunState& RunState() { return runState; }

@@ -56,6 +56,6 @@ struct TRunState {
 };
 
 // The run state of this process.
-TRunState& Run();
+TRunState& RunState();
 
 #endif

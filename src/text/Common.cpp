@@ -13,18 +13,18 @@
 // ---- Variables ----
 
 void AddVariable(const TStr& name, const TStr& value) {
-    Run().Variables.Add(Format("%s=%s", name.c_str(), RemoveBackslash(value).c_str()));
+    RunState().Variables.Add(Format("%s=%s", name.c_str(), RemoveBackslash(value).c_str()));
 }
 
 TStr ExpandVariables(const TStr& text) {
     TStr result;
-    if (!ExpandText(text, Run().Variables, result))
+    if (!ExpandText(text, RunState().Variables, result))
         ErrorBox(Format("Infinite reference in the string \"%s\"!", text.c_str()));
     return result;
 }
 
 void BuildVariableTable() {
-    TRunState& run = Run();
+    TRunState& run = RunState();
     run.Variables.Clear();
     AddPredefinedVariables();
     ProfileReadSection(run.IniFileName, "Variables", run.Variables);
@@ -83,7 +83,7 @@ TStr NewestDelphiRoot() {
 }  // namespace
 
 void AddPredefinedVariables() {
-    const TRunState& run = Run();
+    const TRunState& run = RunState();
     AddVariable("SourcePath", FolderOf(run.ExeName));
     AddVariable("InstallPath", run.InstallPath);
     AddVariable("Presetup", run.TempDir);
@@ -94,13 +94,13 @@ void AddPredefinedVariables() {
         AddVariable(SpecialFolderTable[i].Variable, GetSpecialFolder(i));
     for (const auto& row : kRegistryFolders)
         AddVariable(row.Name, RegReadString(row.Path, ExpandVariables(row.Default)));
-    Run().Variables.Add("Delphi=" + NewestDelphiRoot());
+    RunState().Variables.Add("Delphi=" + NewestDelphiRoot());
 }
 
 // ---- Texts of Tarv.lng ----
 
 TStr GetString(int number) {
-    const TRunState& run = Run();
+    const TRunState& run = RunState();
     TStr key = IntToStr(number);
     TStr text = ProfileReadString(run.LngFileName, "Strings", key, "");
     text = ProfileReadString(run.LngFileName, "Strings." + run.Language, key, text);
@@ -120,7 +120,7 @@ TStr GetItemText(HWND window, int id) {
 
 void ApplyControlTexts(HWND page, const TStr& section) {
     TStrList lines;
-    ProfileReadSection(Run().LngFileName, section, lines);
+    ProfileReadSection(RunState().LngFileName, section, lines);
     for (int i = 0; i < lines.Count(); ++i)
         SetItemText(page, (int)TextToIntDef(NamePart(lines[i]), 0), ValuePart(lines[i]));
 }
@@ -140,7 +140,7 @@ static BOOL CALLBACK ExpandChildText(HWND child, LPARAM) {
 }
 
 void ApplyPageTexts(HWND page, const TStr& suffix) {
-    TRunState& run = Run();
+    TRunState& run = RunState();
     const TStr& lng = run.LngFileName;
     TStr dialogs = "Dialogs" + suffix;
     TStr ownSection = run.CurrentDialog + suffix;
@@ -159,7 +159,7 @@ void ApplyPageTexts(HWND page, const TStr& suffix) {
 }
 
 void StartPage(HWND page) {
-    TRunState& run = Run();
+    TRunState& run = RunState();
     BuildVariableTable();
     ApplyPageTexts(page, "");
     ApplyPageTexts(page, "." + run.Language);

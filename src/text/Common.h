@@ -14,14 +14,14 @@
 
 // ---- Variables ----
 
-// Rebuilds Run().Variables: the predefined variables, then the lines of
+// Rebuilds RunState().Variables: the predefined variables, then the lines of
 // [Variables] and of [Variables.<Language>] of Tarv.ini, in file order. The
 // first item of a name wins, so Tarv.ini cannot redefine a predefined name.
 void BuildVariableTable();
 // Appends name=value, the value without one trailing "\" (a drive root such
 // as "C:\" keeps it). Names are not checked for duplicates.
 void AddVariable(const TStr& name, const TStr& value);
-// The text expanded against Run().Variables (see text/Expand.h). A runaway
+// The text expanded against RunState().Variables (see text/Expand.h). A runaway
 // reference shows the error box "Infinite reference in the string "<text>"!"
 // and gives the text with only its "||" turned into line breaks.
 TStr ExpandVariables(const TStr& text);
@@ -44,7 +44,7 @@ TStr GetString(int number);
 // text, message box titles), repainting the main window when it changed.
 void StartPage(HWND page);
 // Applies the texts of [Dialogs<suffix>] and [<CurrentDialog><suffix>]:
-// Caption (the page's caption, unless empty), Title (Run().DialogTitle,
+// Caption (the page's caption, unless empty), Title (RunState().DialogTitle,
 // starting from the text of control 100 each time) and control texts by
 // identifier; then expands the text of every child window in place.
 void ApplyPageTexts(HWND page, const TStr& suffix);

@@ -5,7 +5,7 @@
 #include "setup/RunState.h"
 
 void ErrorBox(const TStr& text) {
-    const TStr& title = Run().ProgramName;
+    const TStr& title = RunState().ProgramName;
     MessageBoxA(0, text.c_str(), title.empty() ? "Error" : title.c_str(),
                 MB_ICONERROR | MB_SETFOREGROUND);
 }

@@ -35,19 +35,19 @@ class LanguagesTest : public testing::Test {
 protected:
     void TearDown() override {
         ProfileFlushAll();
-        ::Run() = TRunState();
+        RunState() = TRunState();
     }
     // Builds the list from a Tarv.ini with the given text (none when empty);
     // returns the items.
     std::vector<std::string> Build(const std::string& ini) {
         ProfileFlushAll();
         ScratchFolder fresh;
-        ::Run().IniFileName = (fresh / "Tarv.ini").c_str();
+        RunState().IniFileName = (fresh / "Tarv.ini").c_str();
         if (!ini.empty()) WriteBytes(fresh / "Tarv.ini", ini);
         BuildLanguageList();
         ProfileFlushAll();  // before the folder goes
         std::vector<std::string> items;
-        for (int i = 0; i < ::Run().Languages.Count(); ++i) items.push_back(S(::Run().Languages[i]));
+        for (int i = 0; i < RunState().Languages.Count(); ++i) items.push_back(S(RunState().Languages[i]));
         return items;
     }
 };
@@ -81,7 +81,7 @@ TEST_F(LanguagesTest, ListsNamesAndPreselection) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ini);
         EXPECT_EQ(Build(c.ini), c.items);
-        EXPECT_EQ(S(::Run().Language), c.language);
+        EXPECT_EQ(S(RunState().Language), c.language);
     }
 }
 
@@ -100,7 +100,7 @@ TEST_F(LanguagesTest, LocaleEnumProcCompletesTheFirstItemOfTheCode) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.locale);
-        TStrList& list = ::Run().Languages;
+        TStrList& list = RunState().Languages;
         list.Clear();
         for (const char* item : {"enu=", "enu=", "RUS="}) list.Add(item);
         std::string text = c.locale;
@@ -124,11 +124,11 @@ TEST_F(LanguagesTest, GermanUser) {
     const std::string german = "DEU=" + DisplayName(kGerman);
     EXPECT_EQ(Build("[Config]\r\nLanguages=RUS,ENU\r\n"),
               Items({"ENU=" + DisplayName(kEnglishUS), "RUS=" + DisplayName(kRussian)}));
-    EXPECT_EQ(S(::Run().Language), "ENU");  // not offered: the first item
+    EXPECT_EQ(S(RunState().Language), "ENU");  // not offered: the first item
     EXPECT_EQ(Build("[Config]\r\nLanguages=RUS,deu,ENU\r\n")[0], german);
-    EXPECT_EQ(S(::Run().Language), "DEU");
+    EXPECT_EQ(S(RunState().Language), "DEU");
     EXPECT_EQ(Build(""), Items({"ENU=" + DisplayName(kEnglishUS)}));
-    EXPECT_EQ(S(::Run().Language), "ENU");
+    EXPECT_EQ(S(RunState().Language), "ENU");
 }
 
 }  // namespace

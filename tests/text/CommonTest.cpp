@@ -23,13 +23,13 @@ std::string S(const TStr& s) { return std::string(s.c_str(), s.length()); }
 class CommonTest : public testing::Test {
 protected:
     void SetUp() override {
-        ::Run().IniFileName = (folder / "Tarv.ini").c_str();
-        ::Run().LngFileName = (folder / "Tarv.lng").c_str();
-        ::Run().Language = "ENU";
+        RunState().IniFileName = (folder / "Tarv.ini").c_str();
+        RunState().LngFileName = (folder / "Tarv.lng").c_str();
+        RunState().Language = "ENU";
     }
     void TearDown() override {
         ProfileFlushAll();
-        ::Run() = TRunState();
+        RunState() = TRunState();
     }
     void Files(const std::string& ini, const std::string& lng) {
         ProfileFlushAll();
@@ -38,8 +38,8 @@ protected:
     }
     std::vector<std::string> Names() {
         std::vector<std::string> names;
-        for (int i = 0; i < ::Run().Variables.Count(); ++i)
-            names.push_back(S(NamePart(::Run().Variables[i])));
+        for (int i = 0; i < RunState().Variables.Count(); ++i)
+            names.push_back(S(NamePart(RunState().Variables[i])));
         return names;
     }
     ScratchFolder folder;
@@ -54,9 +54,9 @@ std::string SystemFolder(UINT (WINAPI* query)(LPSTR, UINT)) {
 TEST_F(CommonTest, TableStartsWithThePredefinedVariablesInOrder) {
     Files("[Variables]\r\nWindows=X\r\nInstallPath=X\r\nName=A\r\nDir=%ProgramFiles%\\%App%\r\nApp=Demo\r\n"
           "[Variables.ENU]\r\nName=B\r\nLang=enu\r\n[Variables.RUS]\r\nLang=rus\r\n", "");
-    ::Run().ExeName = "D:\\SETUP\\Tarv.exe";
-    ::Run().InstallPath = "C:\\Apps\\Demo\\";
-    ::Run().TempDir = "C:\\Temp\\ABCDEFGH\\";
+    RunState().ExeName = "D:\\SETUP\\Tarv.exe";
+    RunState().InstallPath = "C:\\Apps\\Demo\\";
+    RunState().TempDir = "C:\\Temp\\ABCDEFGH\\";
     BuildVariableTable();
     const std::vector<std::string> expected = {
         "SourcePath", "InstallPath", "Presetup", "BootDrive", "Windows", "System", "Desktop", "Fonts",
@@ -84,7 +84,7 @@ TEST_F(CommonTest, TableStartsWithThePredefinedVariablesInOrder) {
     };
     for (const auto& c : cases) EXPECT_EQ(S(ExpandVariables(c.text)), c.expanded) << c.text;
     // Every folder variable has lost its final backslash.
-    for (int i = 0; i < 22; ++i) EXPECT_NE(::Run().Variables[i].last(), '\\') << i;
+    for (int i = 0; i < 22; ++i) EXPECT_NE(RunState().Variables[i].last(), '\\') << i;
 }
 
 TEST_F(CommonTest, SourcePathKeepsADriveRootsBackslash) {
@@ -99,9 +99,9 @@ TEST_F(CommonTest, SourcePathKeepsADriveRootsBackslash) {
         {"Tarv.exe", ""},
     };
     for (const auto& c : cases) {
-        ::Run().ExeName = c.exe;
+        RunState().ExeName = c.exe;
         BuildVariableTable();
-        EXPECT_EQ(::Run().Variables[0], TStr("SourcePath=") + c.sourcePath) << c.exe;
+        EXPECT_EQ(RunState().Variables[0], TStr("SourcePath=") + c.sourcePath) << c.exe;
     }
 }
 
@@ -195,7 +195,7 @@ TEST_F(CommonTest, LocalisedStringsPreferTheLanguageSection) {
         {"ENU", 100, "Unpacking %s\rnow"},
     };
     for (const auto& c : cases) {
-        ::Run().Language = c.language;
+        RunState().Language = c.language;
         EXPECT_EQ(GetString(c.number), c.text) << c.language << " " << c.number;
     }
 }
@@ -236,14 +236,14 @@ PageTexts ShowPage() {
                              {106, 0x0082, "T106"}, {107, 0x0082, "T107"}, {108, 0x0081, "T108"},
                              {109, 0x0082, "%ProgramName% here"}});
     HWND main = CreateWindowA("STATIC", "old", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    ::Run().MainWindow = main;
+    RunState().MainWindow = main;
     HWND page = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), (LPCDLGTEMPLATEA)tmpl.data(),
                                            nullptr, PageProc, 0);
     PageTexts texts;
     char buffer[2048];
     GetWindowTextA(page, buffer, sizeof buffer);
     texts.caption = buffer;
-    texts.title = S(::Run().DialogTitle);
+    texts.title = S(RunState().DialogTitle);
     GetWindowTextA(main, buffer, sizeof buffer);
     texts.mainWindow = buffer;
     GetWindowTextA(nestedChild, buffer, sizeof buffer);
@@ -254,7 +254,7 @@ PageTexts ShowPage() {
     }
     DestroyWindow(page);
     DestroyWindow(main);
-    ::Run().MainWindow = 0;
+    RunState().MainWindow = 0;
     return texts;
 }
 
@@ -282,7 +282,7 @@ TEST_F(CommonTest, PageTextPrecedence) {
          "Lang caption", "Mine", {"Band Demo", "T105", "T106", "T107", "T108", "Demo here"}},
         {"", "Template caption", "Band Demo", {"Band Demo", "T105", "T106", "T107", "T108", "Demo here"}},
     };
-    ::Run().CurrentDialog = "DLG_TEST";
+    RunState().CurrentDialog = "DLG_TEST";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lng);
         ProfileFlushAll();
@@ -294,17 +294,17 @@ TEST_F(CommonTest, PageTextPrecedence) {
         EXPECT_EQ(texts.controls, c.controls);
         EXPECT_EQ(texts.nested, "nested Demo");  // children of children too
         EXPECT_EQ(texts.mainWindow, "Demo");
-        EXPECT_EQ(::Run().ProgramName, "Demo");
+        EXPECT_EQ(RunState().ProgramName, "Demo");
     }
 }
 
 TEST_F(CommonTest, WithoutAProgramNameVariableTheNameIsLiteral) {
     Files("[Variables]\r\nOther=1\r\n", "[Dialogs]\r\nCaption=%ProgramName%\r\n");
-    ::Run().CurrentDialog = "DLG_TEST";
+    RunState().CurrentDialog = "DLG_TEST";
     PageTexts texts = ShowPage();
     EXPECT_EQ(texts.caption, "%ProgramName%");
     EXPECT_EQ(texts.mainWindow, "%ProgramName%");
-    EXPECT_EQ(::Run().ProgramName, "%ProgramName%");
+    EXPECT_EQ(RunState().ProgramName, "%ProgramName%");
 }
 
 TEST_F(CommonTest, ItemTextsAndTextFiles) {

@@ -1,0 +1,50 @@
+// Pack: writes an installer package: the installer program followed by a
+// RAR 2.x archive of the Presetup and Data trees of a package folder.
+//
+// The archive holds what the installer can read and nothing else: the
+// Presetup entries first (the pre-setup stage stops at the first other
+// entry), then the Data entries; "\" separators; stored entries (method 0x30, version 20, host
+// Win32) with their header and data CRCs, MS-DOS local times and Windows
+// attributes; a directory entry for every empty folder; no solid flag.
+// Everything the installer could not read is refused before anything is
+// written: an installer so large that the archive would start beyond the
+// locating step's window, names longer than 259 bytes or not plain ASCII or
+// not valid on Windows, names that differ only in case, files of 4 GB or
+// more, anything that is neither a file nor a folder.
+#ifndef TARV_TOOLS_TARVPACK_PACK_H
+#define TARV_TOOLS_TARVPACK_PACK_H
+
+#include <stdint.h>
+
+#include <filesystem>
+#include <iosfwd>
+
+namespace tarvpack {
+
+struct PackRequest {
+    std::filesystem::path package;    // holds Presetup/ and Data/
+    std::filesystem::path output;     // the setup program to write
+    std::filesystem::path installer;  // the installer program to put in front
+};
+
+struct PackSummary {
+    uint64_t files = 0;
+    uint64_t folders = 0;    // directory entries
+    uint64_t bytesIn = 0;    // payload bytes read
+    uint64_t bytesOut = 0;   // size of the written program
+    uint64_t archiveAt = 0;  // offset of the archive's marker block
+};
+
+// The last offset at which the installer's locating step still finds an
+// archive: the marker block and the main header's type byte (3 bytes
+// behind it) must lie within the bytes it searches.
+extern const uint64_t kLastArchiveOffset;
+
+// Writes the package; on a refusal or an I/O error throws std::runtime_error
+// with a message that names the file concerned, leaving no output behind.
+// Progress for large payloads goes to `progress`.
+PackSummary BuildPackage(const PackRequest& request, std::ostream& progress);
+
+}  // namespace tarvpack
+
+#endif
