@@ -20,11 +20,8 @@ echo "== checking $out/Hello-setup.exe"
 "$pack" test "$out/Hello-setup.exe"
 
 export TARV_WINEPREFIX="${TARV_WINEPREFIX:-$HOME/.wine-tarv}"
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-export TARV_DISPLAY=":$display"
-Xvfb "$TARV_DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
+. "$root/tools/xvfb.sh"
+start_xvfb
 trap 'kill $xvfb_pid 2>/dev/null' EXIT
 echo "== running $out/Hello-setup-x64.exe under wine64"
 status=0

@@ -14,11 +14,8 @@ fuzz_seconds="${TARV_FUZZ_SECONDS:-30}"
 
 logs=$(mktemp -d)
 export TARV_WINEPREFIX="$logs/wineprefix"
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-export TARV_DISPLAY=":$display"
-Xvfb "$TARV_DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
+. "$root/tools/xvfb.sh"
+start_xvfb
 cleanup() {
     WINEPREFIX="$TARV_WINEPREFIX" wineserver -k >/dev/null 2>&1
     kill "$xvfb_pid" 2>/dev/null
