@@ -1,29 +1,22 @@
 // Extraction: the selection rules, the size count over real and built
-// archives (with its two error boxes, closed by a watcher thread), folder
-// paths recorded in the install log, and list items set once.
+// archives (with its error box), folder paths recorded in the install log,
+// and list items set once.
 #include "archive/Extraction.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
-#include "support/TestPrint.h"
-#include "support/WinTestSupport.h"
-#include "archive/RarFormat.h"
 #include "config/wqRegIni.h"
 #include "install/Log.h"
 #include "setup/RunState.h"
+#include "support/PortableArchiveSupport.h"
+#include "support/TestPrint.h"
+#include "support/TextTestSupport.h"
+#include "support/WinTestSupport.h"
 #include "system/wqFileUtils.h"
 
 namespace {
-
-std::string Fixture(const std::string& name) {
-    std::string path = std::string(TARV_FIXTURES_DIR) + "/rar/" + name;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
-}
 
 TStrList ListOf(std::initializer_list<const char*> items) {
     TStrList list;
@@ -31,46 +24,9 @@ TStrList ListOf(std::initializer_list<const char*> items) {
     return list;
 }
 
-// Closes the message boxes titled `title` that appear while it lives and
-// keeps their texts.
-class BoxCloser {
-public:
-    explicit BoxCloser(const char* title) : title_(title) {
-        thread_ = CreateThread(nullptr, 0, Watch, this, 0, nullptr);
-    }
-    ~BoxCloser() {
-        stop_ = true;
-        WaitForSingleObject(thread_, INFINITE);
-        CloseHandle(thread_);
-    }
-    std::vector<std::string> texts;
-
-private:
-    static DWORD WINAPI Watch(void* self) {
-        BoxCloser* b = static_cast<BoxCloser*>(self);
-        while (!b->stop_) {
-            HWND box = FindWindowA("#32770", b->title_);
-            if (box) {
-                char text[256] = "";
-                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the box's message
-                b->texts.push_back(text);
-                SendMessageA(box, WM_COMMAND, IDOK, 0);
-            }
-            Sleep(20);
-        }
-        return 0;
-    }
-    const char* title_;
-    volatile bool stop_ = false;
-    HANDLE thread_;
-};
-
 TEST(Extraction, HasWildcards) {
-    const struct {
-        const char* text;
-        bool wild;
-    } cases[] = {{"Data\\*.*", true}, {"a?c", true}, {"*", true}, {"Data\\a.txt", false}, {"", false}};
-    for (const auto& c : cases) EXPECT_EQ(c.wild, HasWildcards(c.text)) << c.text;
+    for (const char* wild : {"Data\\*.*", "a?c"}) EXPECT_TRUE(HasWildcards(wild)) << wild;
+    for (const char* plain : {"Data\\a.txt", ""}) EXPECT_FALSE(HasWildcards(plain)) << plain;
 }
 
 TEST(Extraction, FindFileEntryTakesTheFirstCoveringItem) {
@@ -80,7 +36,6 @@ TEST(Extraction, FindFileEntryTakesTheFirstCoveringItem) {
         int index;
     } cases[] = {
         {ListOf({"Data\\*.txt=1", "Data\\a.txt=2"}), "Data\\a.txt", 0},
-        {ListOf({"Data\\a.txt=2", "Data\\*.txt=1"}), "Data\\a.txt", 0},
         {ListOf({"Data\\b.txt=2", "Data\\*.txt=1"}), "Data\\a.txt", 1},
         {ListOf({"data\\*.*=x"}), "Data\\Sub\\X.DLL", 0},
         {ListOf({"Data\\sub\\*.*=x"}), "Data\\x.dll", -1},
@@ -116,13 +71,19 @@ protected:
         RunState().ExeName = saved_;
         RunState().ProgramName = "Setup";
     }
+    void UseArchive(const std::string& fixture) {
+        std::string path = RarFixturePath(fixture);
+        for (char& c : path)
+            if (c == '/') c = '\\';
+        RunState().ExeName = path.c_str();
+    }
     TStr saved_;
 };
 
 TEST_F(ArchiveFilesSizeTest, CountsTheSelectedEntriesOnce) {
-    RunState().ExeName = Fixture("v20/test_v2.rar").c_str();  // p0.bin .. p5.bin, pMM.bin
+    UseArchive("v20/test_v2.rar");  // p0.bin .. p5.bin, pMM.bin, 16 KB each
     const unsigned long long k = 16384;
-    TStrList twoItems = ListOf({"p1.bin=a", "p?.bin=b", "*.bin=c"});
+    TStrList threeItems = ListOf({"p1.bin=a", "p?.bin=b", "*.bin=c"});
     TStrList none = ListOf({"other.bin=a"});
     const struct {
         const char* mask;
@@ -132,45 +93,36 @@ TEST_F(ArchiveFilesSizeTest, CountsTheSelectedEntriesOnce) {
     } cases[] = {
         {"*", nullptr, false, 7 * k},
         {"p?.bin", nullptr, false, 6 * k},
-        {"p5.bin", nullptr, false, k},
-        {"p5.bin", nullptr, true, 0},      // p0.bin comes first and ends the count
+        {"p5.bin", nullptr, true, 0},  // p0.bin comes first and ends the count
         {"p0.bin", nullptr, true, k},
-        {"P?.BIN", &twoItems, false, 6 * k},
+        {"P?.BIN", &threeItems, false, 6 * k},
         {"*", &none, false, 0},
-        {"Data\\*.*", nullptr, false, 0},  // nothing outside the mask counts
+        {"Data\\*.*", nullptr, false, 0},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
         EXPECT_EQ(c.size, ArchiveFilesSize(c.mask, c.list, c.stop)) << c.mask << " stop " << c.stop;
-    }
 }
 
 TEST_F(ArchiveFilesSizeTest, SumsAbove4GBWithoutWrapping) {
     // Listing reads no data, so headers that announce 3 GB each suffice.
-    std::string archive(reinterpret_cast<const char*>(rar::kMarker), rar::kMarkerSize);
-    uint8_t buf[512];
-    archive.append(reinterpret_cast<char*>(buf), rar::WriteMainHeader(buf, sizeof buf, 0));
-    for (const char* name : {"Data\\a", "Data\\b"}) {
-        rar::FileHeader h = {};
-        h.unpSize = 0xC0000000u;
-        h.unpVer = 20;
-        h.method = 0x30;
-        h.nameSize = (uint16_t)strlen(name);
-        memcpy(h.name, name, h.nameSize);
-        archive.append(reinterpret_cast<char*>(buf), rar::WriteFileHeader(buf, sizeof buf, h));
-    }
+    BuiltEntry big = {"Data\\a", ""};
+    big.unpSize = 0xC0000000u;
+    BuiltEntry big2 = big;
+    big2.name = "Data\\b";
+    Bytes archive = BuildStoredArchive({big, big2});
     ScratchFolder dir;
-    ASSERT_TRUE(WriteBytes(dir / "big.rar", archive));
+    ASSERT_TRUE(WriteBytes(dir / "big.rar", std::string(archive.begin(), archive.end())));
     RunState().ExeName = (dir / "big.rar").c_str();
     EXPECT_EQ(2 * 0xC0000000ull, ArchiveFilesSize("Data\\*", nullptr, false));
 }
 
 TEST_F(ArchiveFilesSizeTest, AnArchiveThatDoesNotOpenShowsTheErrorBox) {
-    RunState().ExeName = Fixture("v20/etalon.bin").c_str();
-    BoxCloser closer("ArchiveFilesSizeTest");
+    UseArchive("v20/etalon.bin");
+    DialogWatcher watcher(IDOK);
     EXPECT_EQ(0ull, ArchiveFilesSize("*", nullptr, false));
-    Sleep(100);
-    ASSERT_EQ(1u, closer.texts.size());
-    EXPECT_EQ("Archive open error!", closer.texts[0]);
+    std::vector<std::string> seen = watcher.Seen();
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ("ArchiveFilesSizeTest|Archive open error!", seen[0]);
 }
 
 class ForceFolderPathTest : public testing::Test {

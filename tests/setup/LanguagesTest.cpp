@@ -1,6 +1,5 @@
-// The language list against Wine's real locale enumeration. Which code is
-// preselected depends on the user's default language, which Wine takes from
-// the environment (LANG).
+// The language list against Wine's real locale enumeration. The preselected
+// code depends on the user's default language, which Wine takes from LANG.
 #include "setup/Languages.h"
 
 #include <gtest/gtest.h>
@@ -15,13 +14,13 @@
 
 namespace {
 
+typedef std::vector<std::string> Items;
 std::string S(const TStr& s) { return std::string(s.c_str(), s.length()); }
 
 // The system's own display name of a locale, asked for directly.
 std::string DisplayName(LCID locale) {
     char name[100];
-    int n = GetLocaleInfoA(locale, LOCALE_SLANGUAGE, name, sizeof name);
-    return n > 0 ? name : "";
+    return GetLocaleInfoA(locale, LOCALE_SLANGUAGE, name, sizeof name) > 0 ? name : "";
 }
 
 std::string UserCode() {
@@ -29,7 +28,14 @@ std::string UserCode() {
     return GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SABBREVLANGNAME, code, sizeof code) ? code : "";
 }
 
-const LCID kEnglishUS = 0x0409, kRussian = 0x0419, kGerman = 0x0407;
+Items ItemsOf(const TStrList& list) {
+    Items items;
+    for (int i = 0; i < list.Count(); ++i) items.push_back(S(list[i]));
+    return items;
+}
+
+const std::string kEnglish = "ENU=" + DisplayName(0x0409), kRussian = "RUS=" + DisplayName(0x0419),
+                  kGerman = "DEU=" + DisplayName(0x0407);
 
 class LanguagesTest : public testing::Test {
 protected:
@@ -37,45 +43,31 @@ protected:
         ProfileFlushAll();
         RunState() = TRunState();
     }
-    // Builds the list from a Tarv.ini with the given text (none when empty);
-    // returns the items.
-    std::vector<std::string> Build(const std::string& ini) {
+    // Builds the list from a Tarv.ini with the given text (none when empty).
+    Items Build(const std::string& ini) {
         ProfileFlushAll();
         ScratchFolder fresh;
         RunState().IniFileName = (fresh / "Tarv.ini").c_str();
         if (!ini.empty()) WriteBytes(fresh / "Tarv.ini", ini);
         BuildLanguageList();
         ProfileFlushAll();  // before the folder goes
-        std::vector<std::string> items;
-        for (int i = 0; i < RunState().Languages.Count(); ++i) items.push_back(S(RunState().Languages[i]));
-        return items;
+        return ItemsOf(RunState().Languages);
     }
 };
 
-using Items = std::vector<std::string>;
-
+// The preselection is that of an English (United States) user.
 TEST_F(LanguagesTest, ListsNamesAndPreselection) {
-    const std::string english = "ENU=" + DisplayName(kEnglishUS);
-    const std::string russian = "RUS=" + DisplayName(kRussian);
-    const std::string german = "DEU=" + DisplayName(kGerman);
-    ASSERT_EQ(DisplayName(kEnglishUS), "English (United States)");
-    // The expected preselection on an English (United States) user's system.
-    const struct {
-        const char* ini;
-        Items items;
-        const char* language;
-    } cases[] = {
-        {"", {english}, "ENU"},  // no Tarv.ini at all
-        {"[Config]\r\nOther=1\r\n", {english}, "ENU"},
-        {"[Config]\r\nLanguages=\r\n", {english}, "ENU"},
-        {"[Config]\r\nLanguages=RUS,ENU\r\n", {english, russian}, "ENU"},
-        {"[Config]\r\nLanguages=enu\r\n", {english}, "ENU"},  // the system's spelling
-        {"[Config]\r\nLanguages=XYZ,,ENU\r\n", {english, "XYZ="}, "ENU"},
+    ASSERT_EQ(kEnglish, "ENU=English (United States)");
+    const struct { const char* ini; Items items; const char* language; } cases[] = {
+        {"", {kEnglish}, "ENU"},  // no Tarv.ini at all
+        {"[Config]\r\nOther=1\r\n", {kEnglish}, "ENU"},  // no Languages key
+        {"[Config]\r\nLanguages=RUS,ENU\r\n", {kEnglish, kRussian}, "ENU"},
+        {"[Config]\r\nLanguages=enu\r\n", {kEnglish}, "ENU"},  // the system's spelling
+        {"[Config]\r\nLanguages=XYZ,,ENU\r\n", {kEnglish, "XYZ="}, "ENU"},
         {"[Config]\r\nLanguages=xyz\r\n", {"xyz="}, "xyz"},  // the author's spelling stays
-        {"[Config]\r\nLanguages=RUS, ENU\r\n", {" ENU=", russian}, " ENU"},  // names no locale
-        {"[Config]\r\nLanguages=RUS,DEU\r\n", {german, russian}, "DEU"},
-        // The same code twice: only the first item gets the name.
-        {"[Config]\r\nLanguages=ENU,ENU\r\n", {"ENU=", english}, "ENU"},
+        {"[Config]\r\nLanguages=RUS, ENU\r\n", {" ENU=", kRussian}, " ENU"},  // names no locale
+        {"[Config]\r\nLanguages=RUS,DEU\r\n", {kGerman, kRussian}, "DEU"},
+        {"[Config]\r\nLanguages=ENU,ENU\r\n", {"ENU=", kEnglish}, "ENU"},  // only the first gets the name
     };
     if (UserCode() != "ENU") GTEST_SKIP() << "user default is " << UserCode();
     for (const auto& c : cases) {
@@ -86,48 +78,32 @@ TEST_F(LanguagesTest, ListsNamesAndPreselection) {
 }
 
 TEST_F(LanguagesTest, LocaleEnumProcCompletesTheFirstItemOfTheCode) {
-    const std::string english = "ENU=" + DisplayName(kEnglishUS);
-    const struct {
-        const char* locale;
-        Items items;
-    } cases[] = {
-        {"00000409", {english, "enu=", "RUS="}},
-        {"409", {english, "enu=", "RUS="}},
-        {"00010409", {english, "enu=", "RUS="}},  // only the language part counts
-        {"00000407", {"enu=", "enu=", "RUS="}},   // DEU is not in the list
-        {"zz", {"enu=", "enu=", "RUS="}},         // not hexadecimal: nothing
-        {"", {"enu=", "enu=", "RUS="}},
+    const struct { const char* locale; Items items; } cases[] = {
+        {"409", {kEnglish, "enu=", "RUS="}},
+        {"00010409", {kEnglish, "enu=", "RUS="}},  // only the language part counts
+        {"00000407", {"enu=", "enu=", "RUS="}},    // DEU is not in the list
+        {"zz", {"enu=", "enu=", "RUS="}},          // not hexadecimal: nothing
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.locale);
-        TStrList& list = RunState().Languages;
-        list.Clear();
-        for (const char* item : {"enu=", "enu=", "RUS="}) list.Add(item);
+        RunState().Languages.Clear();
+        for (const char* item : {"enu=", "enu=", "RUS="}) RunState().Languages.Add(item);
         std::string text = c.locale;
         EXPECT_TRUE(LocaleEnumProc(&text[0]));
-        Items items;
-        for (int i = 0; i < list.Count(); ++i) items.push_back(S(list[i]));
-        EXPECT_EQ(items, c.items);
+        EXPECT_EQ(ItemsOf(RunState().Languages), c.items);
     }
 }
 
-// ---- A German user ----
-//
-// Wine takes the user's default language from the Unix locale when a process
-// starts (children started by a Wine process keep the parent's), so this
-// runs when the whole program is started that way:
-//   LANG=de_DE.UTF-8 tools/wine-run.sh build/win64/setup_tests.exe
-// (the Unix locale must be installed; `locale -a` lists it).
-
+// Wine reads the user's language from the Unix locale when a process starts,
+// so this runs only when the whole program is started that way:
+//   LANG=de_DE.UTF-8 LOCPATH=<folder with a localedef-made de_DE.UTF-8> tools/wine-run.sh ...
 TEST_F(LanguagesTest, GermanUser) {
     if (UserCode() != "DEU") GTEST_SKIP() << "start with LANG=de_DE.UTF-8 to run this";
-    const std::string german = "DEU=" + DisplayName(kGerman);
-    EXPECT_EQ(Build("[Config]\r\nLanguages=RUS,ENU\r\n"),
-              Items({"ENU=" + DisplayName(kEnglishUS), "RUS=" + DisplayName(kRussian)}));
+    EXPECT_EQ(Build("[Config]\r\nLanguages=RUS,ENU\r\n"), Items({kEnglish, kRussian}));
     EXPECT_EQ(S(RunState().Language), "ENU");  // not offered: the first item
-    EXPECT_EQ(Build("[Config]\r\nLanguages=RUS,deu,ENU\r\n")[0], german);
+    EXPECT_EQ(Build("[Config]\r\nLanguages=RUS,deu,ENU\r\n")[0], kGerman);
     EXPECT_EQ(S(RunState().Language), "DEU");
-    EXPECT_EQ(Build(""), Items({"ENU=" + DisplayName(kEnglishUS)}));
+    EXPECT_EQ(Build(""), Items({kEnglish}));
     EXPECT_EQ(S(RunState().Language), "ENU");
 }
 

@@ -4,12 +4,9 @@ void DeleteRegTreeForTest(HKEY root, const std::string& subKey) {
     HKEY key;
     if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
     char name[1024];
-    for (;;) {
-        DWORD size = sizeof name;
-        if (RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
+    for (DWORD size = sizeof name;
+         RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS; size = sizeof name)
         DeleteRegTreeForTest(key, name);
-    }
     RegCloseKey(key);
     RegDeleteKeyA(root, subKey.c_str());
 }
@@ -30,11 +27,8 @@ std::vector<std::string> DialogWatcher::Seen() {
 }
 
 DWORD WINAPI DialogWatcher::Loop(void* self) {
-    auto* watcher = static_cast<DialogWatcher*>(self);
-    while (!watcher->stop_) {
+    for (auto* watcher = static_cast<DialogWatcher*>(self); !watcher->stop_; Sleep(20))
         EnumWindows(Visit, (LPARAM)watcher);
-        Sleep(20);
-    }
     return 0;
 }
 
@@ -49,63 +43,47 @@ static BOOL CALLBACK CollectStatic(HWND child, LPARAM out) {
 BOOL CALLBACK DialogWatcher::Visit(HWND window, LPARAM self) {
     auto* watcher = reinterpret_cast<DialogWatcher*>(self);
     DWORD pid = 0;
+    char cls[32], caption[256] = "";
     GetWindowThreadProcessId(window, &pid);
-    char cls[32];
     GetClassNameA(window, cls, sizeof cls);
-    if (pid != GetCurrentProcessId() || strcmp(cls, "#32770") != 0 || !IsWindowVisible(window))
-        return TRUE;
+    if (pid != GetCurrentProcessId() || strcmp(cls, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
     {
         std::lock_guard<std::mutex> lock(watcher->mutex_);
         if (!watcher->answered_.insert(window).second) return TRUE;
     }
     Sleep(watcher->delayMs_);
-    char caption[256] = "";
     GetWindowTextA(window, caption, sizeof caption);
-    std::string texts;
+    std::string texts = std::string(caption) + "|";
     EnumChildWindows(window, CollectStatic, (LPARAM)&texts);
     {
         std::lock_guard<std::mutex> lock(watcher->mutex_);
-        watcher->seen_.push_back(std::string(caption) + "|" + texts);
+        watcher->seen_.push_back(texts);
     }
     PostMessageA(window, WM_COMMAND, (WPARAM)watcher->command_, 0);
     return TRUE;
 }
 
-static void PushText(std::vector<WORD>& out, const std::string& text) {
-    for (unsigned char c : text) out.push_back(c);  // the tests' texts are ASCII
-    out.push_back(0);
-}
-
-static void AlignToDword(std::vector<WORD>& out) {
-    if (out.size() % 2) out.push_back(0);
-}
-
-static void PushDword(std::vector<WORD>& out, DWORD value) {
-    out.push_back(LOWORD(value));
-    out.push_back(HIWORD(value));
-}
-
 std::vector<WORD> DialogTemplate(const std::string& caption, const std::vector<DialogItem>& items) {
     std::vector<WORD> out;
-    PushDword(out, WS_POPUP | WS_CAPTION | WS_SYSMENU);
-    PushDword(out, 0);
-    out.push_back((WORD)items.size());
-    for (WORD v : {WORD(10), WORD(10), WORD(240), WORD(20 + 14 * items.size())}) out.push_back(v);
-    out.push_back(0);  // no menu
-    out.push_back(0);  // the dialog class
-    PushText(out, caption);
-    int row = 0;
+    auto words = [&out](std::initializer_list<WORD> values) {
+        for (WORD w : values) out.push_back(w);
+    };
+    auto text = [&out](const std::string& s) {
+        for (unsigned char c : s) out.push_back(c);  // the tests' texts are ASCII
+        out.push_back(0);
+    };
+    // Style, extended style, item count, x, y, cx, cy, no menu, the dialog class.
+    words({LOWORD(WS_POPUP | WS_CAPTION | WS_SYSMENU), HIWORD(WS_POPUP | WS_CAPTION | WS_SYSMENU), 0, 0,
+           (WORD)items.size(), 10, 10, 240, (WORD)(20 + 14 * items.size()), 0, 0});
+    text(caption);
+    WORD y = 5;
     for (const DialogItem& item : items) {
-        AlignToDword(out);
+        if (out.size() % 2) out.push_back(0);  // DWORD alignment
         DWORD style = WS_CHILD | WS_VISIBLE | (item.classAtom == 0x0081 ? ES_AUTOHSCROLL | WS_BORDER : 0);
-        PushDword(out, style);
-        PushDword(out, 0);
-        for (WORD v : {WORD(5), WORD(5 + 14 * row++), WORD(220), WORD(12)}) out.push_back(v);
-        out.push_back(item.id);
-        out.push_back(0xFFFF);
-        out.push_back(item.classAtom);
-        PushText(out, item.text);
+        words({LOWORD(style), HIWORD(style), 0, 0, 5, y, 220, 12, item.id, 0xFFFF, item.classAtom});
+        text(item.text);
         out.push_back(0);  // no creation data
+        y += 14;
     }
     return out;
 }

@@ -1,5 +1,4 @@
-// Helpers for the tests of the text, setup, registry and shell modules:
-// registry clean-up, a watcher that answers the dialog boxes a test opens,
+// Registry clean-up, a watcher that answers the dialog boxes a test opens,
 // and in-memory dialog templates.
 #ifndef TARV_TESTS_TEXTTESTSUPPORT_H
 #define TARV_TESTS_TEXTTESTSUPPORT_H
@@ -11,13 +10,12 @@
 #include <string>
 #include <vector>
 
-// Deletes the key with all its subkeys and values (raw Win32, not the code
-// under test); a missing key is fine.
+// Deletes the key with its subkeys and values by raw Win32; a missing key is fine.
 void DeleteRegTreeForTest(HKEY root, const std::string& subKey);
 
-// Answers every visible dialog box (class "#32770") of this process that
-// appears while it lives: after `delayMs`, posts WM_COMMAND `command`
-// (IDOK, IDCANCEL, ...) to it and records "caption|texts of its statics".
+// While it lives, answers each visible dialog box (class "#32770") of this
+// process: after `delayMs` records "caption|texts of its statics" and posts
+// WM_COMMAND `command` (IDOK, IDCANCEL, ...) to it.
 class DialogWatcher {
 public:
     explicit DialogWatcher(int command, DWORD delayMs = 0);
@@ -36,8 +34,7 @@ private:
     std::vector<std::string> seen_;
 };
 
-// An in-memory dialog template (no font, dialog units) for
-// CreateDialogIndirectParamA / DialogBoxIndirectParamA.
+// An in-memory dialog template (dialog units, no font) of one item per row.
 struct DialogItem {
     WORD id;
     WORD classAtom;  // 0x0080 button, 0x0081 edit, 0x0082 static
