@@ -69,7 +69,7 @@ for fuzzer in build/fuzz/Fuzz*; do
 done
 
 echo "== benchmarks (figures only)"
-"$root/tools/bench/run-benchmarks.sh" 2>&1 | tail -12 || echo "benchmarks could not run"
+"$root/tools/bench/run-benchmarks.sh" 2>&1 || echo "benchmarks could not run"
 
 for log in "$logs/native.log" "$logs/win64.log" "$logs/german.log"; do
     [ -f "$log" ] || continue
