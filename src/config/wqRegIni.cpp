@@ -7,6 +7,7 @@
 #include "config/wqArithm.h"
 #include "config/wqErrors.h"
 #include "config/wqIniFile.h"
+#include "system/wqFileUtils.h"
 
 // ---- Profile document cache ----
 //
@@ -125,8 +126,6 @@ bool ProfileWriteString(const TStr& file, const TStr& section, const TStr& key,
 }
 
 // ---- Registry paths and values ----
-
-#include "system/wqFileUtils.h"
 
 bool RegSplitPath(const TStr& path, HKEY& root, TStr& subKey, TStr& valueName) {
     long sep = -1;

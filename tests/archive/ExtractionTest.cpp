@@ -18,12 +18,6 @@
 
 namespace {
 
-TStrList ListOf(std::initializer_list<const char*> items) {
-    TStrList list;
-    for (const char* s : items) list.Add(s);
-    return list;
-}
-
 TEST(Extraction, HasWildcards) {
     for (const char* wild : {"Data\\*.*", "a?c"}) EXPECT_TRUE(HasWildcards(wild)) << wild;
     for (const char* plain : {"Data\\a.txt", ""}) EXPECT_FALSE(HasWildcards(plain)) << plain;

@@ -4,19 +4,12 @@
 #include <string>
 
 #include "support/TestPrint.h"
-
 #include "text/Expand.h"
 
 namespace {
 
-TStrList Table(std::initializer_list<const char*> items) {
-    TStrList list;
-    for (const char* item : items) list.Add(item);
-    return list;
-}
-
 TEST(ExpandTextTest, Rules) {
-    const TStrList table = Table({"ProgramName=Demo", "InstallPath=C:\\Apps\\Demo", "Empty=", "Bare",
+    const TStrList table = ListOf({"ProgramName=Demo", "InstallPath=C:\\Apps\\Demo", "Empty=", "Bare",
                                   "Dup=first", "Dup=second", "a%b=pct", "Path=%InstallPath%\\bin"});
     const struct { const char* text; TStrList table; const char* result; bool ok; } cases[] = {
         {"Line one||Line two", table, "Line one\rLine two", true},
@@ -32,17 +25,17 @@ TEST(ExpandTextTest, Rules) {
         {"%%ProgramName%%", table, "%Demo%", true},
         {"", table, "", true},
         // Dir refers to App (later: same pass) and ProgramFiles (earlier: next pass).
-        {"%Dir%", Table({"ProgramFiles=C:\\PF", "Dir=%ProgramFiles%\\%App%", "App=Demo"}), "C:\\PF\\Demo", true},
-        {"%Bars%", Table({"Bars=a||b"}), "a||b", true},  // line breaks are made first
-        {"%%X%%", Table({"=E", "X=Y"}), "EXE", true},   // an empty name eats "%%"
+        {"%Dir%", ListOf({"ProgramFiles=C:\\PF", "Dir=%ProgramFiles%\\%App%", "App=Demo"}), "C:\\PF\\Demo", true},
+        {"%Bars%", ListOf({"Bars=a||b"}), "a||b", true},  // line breaks are made first
+        {"%%X%%", ListOf({"=E", "X=Y"}), "EXE", true},   // an empty name eats "%%"
         // References that do not grow stop; runaways give the text with its line breaks.
-        {"%X%", Table({"X=%X%"}), "%X%", true},
-        {"<%X%>", Table({"X=%Y%", "Y=%X%"}), "<%X%>", true},
-        {"%Y%", Table({"X=%Y%", "Y=%X%"}), "%X%", true},
-        {"%Loop%", Table({"Loop=x%Loop%"}), "%Loop%", false},
-        {"a||%Loop%", Table({"Loop=%Loop%x"}), "a\r%Loop%", false},
-        {"%X%", Table({"X=%X%%X%"}), "%X%", false},            // doubles: stopped by the length bound
-        {"%A%", Table({"C=%A%", "B=%C%", "A=%B%"}), "%A%", false},  // alternates, never settles
+        {"%X%", ListOf({"X=%X%"}), "%X%", true},
+        {"<%X%>", ListOf({"X=%Y%", "Y=%X%"}), "<%X%>", true},
+        {"%Y%", ListOf({"X=%Y%", "Y=%X%"}), "%X%", true},
+        {"%Loop%", ListOf({"Loop=x%Loop%"}), "%Loop%", false},
+        {"a||%Loop%", ListOf({"Loop=%Loop%x"}), "a\r%Loop%", false},
+        {"%X%", ListOf({"X=%X%%X%"}), "%X%", false},            // doubles: stopped by the length bound
+        {"%A%", ListOf({"C=%A%", "B=%C%", "A=%B%"}), "%A%", false},  // alternates, never settles
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -87,13 +80,13 @@ TEST(ExpandTextTest, LengthBound) {
     const std::string big(kMaxExpandedLength, 'b');
     TStr result;
     // Growing to exactly the bound is allowed; one character more runs away.
-    EXPECT_TRUE(ExpandText("abc%X%", Table({("X=" + big.substr(3)).c_str()}), result));
+    EXPECT_TRUE(ExpandText("abc%X%", ListOf({("X=" + big.substr(3)).c_str()}), result));
     EXPECT_EQ(result.length(), kMaxExpandedLength);
     EXPECT_EQ(Ends(result), "abcbbbbb...bbbbbbbb");
-    EXPECT_FALSE(ExpandText("abc%X%", Table({("X=" + big.substr(2)).c_str()}), result));
+    EXPECT_FALSE(ExpandText("abc%X%", ListOf({("X=" + big.substr(2)).c_str()}), result));
     EXPECT_EQ(result, "abc%X%");
     // A text already past the bound is fine as long as it does not grow.
-    const TStrList table = Table({"S=", "Same=%Same%", "G=grows"});
+    const TStrList table = ListOf({"S=", "Same=%Same%", "G=grows"});
     EXPECT_TRUE(ExpandText((big + "%S%%Same%").c_str(), table, result));
     EXPECT_EQ(result.length(), kMaxExpandedLength + 6);
     EXPECT_FALSE(ExpandText((big + "%S%||%G%").c_str(), table, result));
