@@ -9,7 +9,9 @@ foreach(f ${all_sources})
     endif()
 endforeach()
 
-set(win_libs comctl32 shell32 ole32 uuid advapi32 gdi32 user32 version kernel32)
+# version.dll is no system-folder-only DLL (it is not among the known DLLs):
+# it is loaded by its full path at run time, never imported.
+set(win_libs comctl32 shell32 ole32 uuid advapi32 gdi32 user32 kernel32)
 
 add_library(tarv_win STATIC ${win_sources})
 target_link_libraries(tarv_win PUBLIC tarv_portable ${win_libs})

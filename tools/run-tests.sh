@@ -16,9 +16,12 @@ logs=$(mktemp -d)
 export TARV_WINEPREFIX="$logs/wineprefix"
 . "$root/tools/xvfb.sh"
 start_xvfb
+. "$root/tools/test-fixtures.sh"
+make_test_fixtures "$logs"
 cleanup() {
     WINEPREFIX="$TARV_WINEPREFIX" wineserver -k >/dev/null 2>&1
     kill "$xvfb_pid" 2>/dev/null
+    remove_test_fixtures "$logs"
     rm -rf "$logs"
 }
 trap cleanup EXIT

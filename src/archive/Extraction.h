@@ -22,19 +22,27 @@ bool HasWildcards(const TStr& text);
 // any other item covers exactly its own name, without regard to case.
 int FindFileEntry(const TStrList& list, const TStr& storedName);
 
+// The texts callers show for a failed count (and a failed archive open).
+extern const char kArchiveOpenError[];     // "Archive open error!"
+extern const char kFileExtractingError[];  // "File extracting error!"
+
+enum TCountStatus {
+    csCounted,     // every entry was read
+    csOpenFailed,  // the archive could not be opened: Total is 0
+    csEntryFailed  // an entry could not be passed over: Total is the count so far
+};
+struct TArchiveCount {
+    TCountStatus Status;
+    unsigned long long Total;  // 64 bits: payloads above 4 GB do not wrap
+};
+
 // Total unpacked size of the entries of the installer's own archive (the
 // run's ExeName) whose names match `mask` and, when a list is given, that an
 // item covers (each entry counted once). With `stopAtMismatch` the count ends
 // at the first entry outside the mask (the Presetup\ entries lead the
-// archive). Shows "Archive open error!" (and returns 0) or "File extracting
-// error!" (and returns the count so far) in an error box. 64 bits: payloads
-// above 4 GB do not wrap when compared with the free space.
-unsigned long long ArchiveFilesSize(const TStr& mask, const TStrList* list, bool stopAtMismatch);
-
-// Creates the missing folders of the path, outermost first, and records each
-// folder it created in the install log's CreateDirs section. Drives ("C:")
-// and existing folders are left alone; a failed creation is not reported.
-void ForceFolderPath(const TStr& path);
+// archive). Shows nothing: callers report csOpenFailed with
+// kArchiveOpenError and csEntryFailed with kFileExtractingError.
+TArchiveCount ArchiveFilesSize(const TStr& mask, const TStrList* list, bool stopAtMismatch);
 
 // Removes every item of that name (without regard to case) and appends
 // name=value at the end.

@@ -1,19 +1,5 @@
 #include "config/wqArithm.h"
 
-long MaxOfInts(const long* values, int count) {
-    long best = values[0];
-    for (int i = 1; i < count; ++i)
-        if (values[i] > best) best = values[i];
-    return best;
-}
-
-long MinOfInts(const long* values, int count) {
-    long best = values[0];
-    for (int i = 1; i < count; ++i)
-        if (values[i] < best) best = values[i];
-    return best;
-}
-
 TStr IntToBase(long value, int width, int base) {
     if (value < 0 || base < 2 || base > 36) return TStr();
     char digits[40];

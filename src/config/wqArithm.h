@@ -4,13 +4,6 @@
 
 #include "config/wqString.h"
 
-// Largest / smallest of a non-empty array.
-long MaxOfInts(const long* values, int count);
-long MinOfInts(const long* values, int count);
-
-template <typename T>
-inline T ChooseValue(bool flag, T a, T b) { return flag ? a : b; }
-
 // value in `base` (2..36), digits 0-9 then A-Z, zero-padded to `width`
 // (never cut); 0 gives "0" before padding; a negative value gives "".
 TStr IntToBase(long value, int width, int base);

@@ -3,10 +3,12 @@
 static TStr pendingError;
 static bool pending = false;
 
-void RaiseError(const TStr& message) {
-    if (pending) return;  // the first failure is the one that explains the rest
-    pendingError = message;
-    pending = true;
+bool RaiseError(const TStr& message) {
+    if (!pending) {
+        pendingError = message;
+        pending = true;
+    }
+    return false;
 }
 
 bool ErrorPending() { return pending; }

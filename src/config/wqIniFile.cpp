@@ -7,7 +7,7 @@
 #include "system/wqFileUtils.h"
 
 TwqIniFile::TwqIniFile(bool readOnly, const TIniOptions& options)
-    : fileHandle_(0), modified_(false), currentSection_(0), readOnly_(readOnly), options_(options) {}
+    : fileHandle_(0), modified_(false), readOnly_(readOnly), options_(options) {}
 
 TwqIniFile* TwqIniFile::Create(const TStr& fileName, bool readOnly, const TIniOptions& options) {
     TwqIniFile* doc = new TwqIniFile(readOnly, options);
@@ -19,7 +19,7 @@ TwqIniFile* TwqIniFile::Create(const TStr& fileName, bool readOnly, const TIniOp
 }
 
 TwqIniFile::~TwqIniFile() {
-    UpdateFile();
+    (void)UpdateFile();
     CloseFile();
 }
 
@@ -29,7 +29,6 @@ void TwqIniFile::CloseFile() {
 }
 
 bool TwqIniFile::Open(const TStr& fileName) {
-    UpdateFile();
     CloseFile();
     sections_.Clear();
     fileName_ = fileName;
@@ -39,7 +38,6 @@ bool TwqIniFile::Open(const TStr& fileName) {
 }
 
 bool TwqIniFile::Load() {
-    currentSection_ = 0;
     if (readOnly_) {
         if (!FileExists(fileName_)) return true;  // a missing file reads as empty
         fileHandle_ = OpenFileHandle(fileName_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -48,10 +46,12 @@ bool TwqIniFile::Load() {
         fileHandle_ = OpenFileHandle(fileName_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                      FILE_ATTRIBUTE_NORMAL, OPEN_ALWAYS);
     }
+    // Only a disk file will do: a device (a console, a pipe, an endless
+    // character device) named as an INI file would never end reading.
+    if (IsValidHandle(fileHandle_) && GetFileType(fileHandle_) != FILE_TYPE_DISK) CloseFile();
     if (!IsValidHandle(fileHandle_)) {
         fileHandle_ = 0;
-        RaiseError(Format("Cannot open file %s", fileName_.c_str()));
-        return false;
+        return RaiseError(Format("Cannot open file %s", fileName_.c_str()));
     }
     // Read in large chunks: the line rules do not depend on where a chunk
     // ends, and a file of short lines then costs one system call per chunk.
@@ -68,24 +68,10 @@ bool TwqIniFile::Load() {
 }
 
 int TwqIniFile::FindKey(const TStr& section, const TStr& key, bool create, TStrList*& lines) {
-    int n = sections_.Count();
-    // EraseSection can leave currentSection_ past the end; start at the
-    // first section then, so that every existing section is still found.
-    int start = currentSection_ >= 0 && currentSection_ < n ? currentSection_ : 0;
-    for (int k = 0; k < n; ++k) {
-        int i = (start + k) % n;
-        if (SameText(sections_.Name(i), section)) {
-            currentSection_ = i;
-            lines = &sections_.Lines(i);
-            return FindLine(*lines, key);
-        }
-    }
-    lines = nullptr;
-    if (create) {
-        currentSection_ = sections_.Add(section);
-        lines = &sections_.Lines(currentSection_);
-    }
-    return -1;
+    int s = sections_.IndexOf(section);
+    if (s < 0 && create) s = sections_.LastFound = sections_.Add(section);
+    lines = s < 0 ? nullptr : &sections_.Lines(s);
+    return lines ? lines->IndexOfName(key) : -1;
 }
 
 TStr TwqIniFile::ReadString(const TStr& section, const TStr& key, const TStr& fallback) {
@@ -101,7 +87,7 @@ void TwqIniFile::WriteString(const TStr& section, const TStr& key, const TStr& v
         if (!section.empty() || !value.empty())
             EraseSection(section);
         else
-            UpdateFile();
+            (void)UpdateFile();  // the profile layer reports this one itself
         return;
     }
     TStr line = key + "=" + value;
@@ -181,13 +167,15 @@ void TwqIniFile::GetStrings(TStrList& target) {
     }
 }
 
-void TwqIniFile::UpdateFile() {
-    if (modified_ && !fileName_.empty() && IsValidHandle(fileHandle_) && !readOnly_) {
-        TStr text = IniLayout(sections_);
-        SetFilePointer(fileHandle_, 0, nullptr, FILE_BEGIN);
-        DWORD written = 0;
-        if (!text.empty()) WriteFile(fileHandle_, text.c_str(), (DWORD)text.length(), &written, nullptr);
-        SetEndOfFile(fileHandle_);
-    }
+bool TwqIniFile::UpdateFile() {
+    bool due = modified_ && !fileName_.empty() && IsValidHandle(fileHandle_) && !readOnly_;
     modified_ = false;
+    if (!due) return true;
+    TStr text = IniLayout(sections_);
+    DWORD written = 0;
+    return SetFilePointer(fileHandle_, 0, nullptr, FILE_BEGIN) == 0 &&
+           (text.empty() || (WriteFile(fileHandle_, text.c_str(), (DWORD)text.length(), &written,
+                                       nullptr) &&
+                             written == text.length())) &&
+           SetEndOfFile(fileHandle_) && FlushFileBuffers(fileHandle_);
 }

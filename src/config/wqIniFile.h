@@ -21,7 +21,8 @@ public:
     // cannot be opened, raises "Cannot open file %s" (wqErrors) and returns
     // null with nothing left open.
     static TwqIniFile* Create(const TStr& fileName, bool readOnly, const TIniOptions& options);
-    // Writes back a modified writable document and closes the file.
+    // Writes back a modified writable document (ignoring failure: callers
+    // that care call UpdateFile first) and closes the file.
     ~TwqIniFile();
 
     TStr ReadString(const TStr& section, const TStr& key, const TStr& fallback);
@@ -48,12 +49,14 @@ public:
     void DeleteKey(const TStr& section, const TStr& key);
     // Appends "[name]", the lines and "" for every section with lines.
     void GetStrings(TStrList& target);
-    // Writes a modified, writable, file-bound document back; clears Modified
-    // in every case. Write errors are ignored.
-    void UpdateFile();
-    // Writes back the current file, then binds to `fileName` and loads it.
-    // False (with the error raised) when the new file cannot be opened.
-    bool Open(const TStr& fileName);
+    // Writes back a modified, writable, file-bound document and makes the
+    // system commit it to the disk; clears Modified in every case. False
+    // when the write-back failed or fell short (full disk): the file may
+    // then hold part of the document.
+    [[nodiscard]] bool UpdateFile();
+    // Binds the document to `fileName` and loads it. False (with the error
+    // raised) when the file cannot be opened.
+    [[nodiscard]] bool Open(const TStr& fileName);
 
     const TStr& FileName() const { return fileName_; }
     bool Modified() const { return modified_; }
@@ -63,8 +66,8 @@ private:
     TwqIniFile(bool readOnly, const TIniOptions& options);
     bool Load();
     void CloseFile();
-    // Index of the key's line in the section, searching the sections
-    // circularly from CurrentSection; `lines` receives the section's lines
+    // Index of the key's line in the section (the section found by the
+    // section list's circular search); `lines` receives the section's lines
     // (null when the section is missing and `create` is off).
     int FindKey(const TStr& section, const TStr& key, bool create, TStrList*& lines);
 
@@ -72,7 +75,6 @@ private:
     HANDLE fileHandle_;
     bool modified_;
     TSectionList sections_;
-    int currentSection_;
     bool readOnly_;
     TIniOptions options_;
 };

@@ -47,13 +47,6 @@ int TSectionList::IndexOf(const TStr& name) {
     return -1;
 }
 
-// Hash of a name as compared: upper-cased bytes.
-static unsigned NameHash(const TStr& name) {
-    unsigned h = 2166136261u;
-    for (size_t i = 0; i < name.length(); ++i) h = (h ^ UpperChar((unsigned char)name[i])) * 16777619u;
-    return h;
-}
-
 bool TSectionList::RemoveDuplicateSections() {
     int n = Count();
     if (n < 2) return false;
@@ -67,7 +60,7 @@ bool TSectionList::RemoveDuplicateSections() {
     for (size_t s = 0; s < slots; ++s) table[s] = -1;
     bool any = false;
     for (int i = 0; i < n; ++i) {
-        size_t s = NameHash(names_[i]) & (slots - 1);
+        size_t s = HashText(names_[i].c_str(), names_[i].length(), true) & (slots - 1);
         while (table[s] >= 0 && !SameText(names_[table[s]], names_[i])) s = (s + 1) & (slots - 1);
         if (table[s] < 0)
             table[s] = i;
@@ -79,16 +72,6 @@ bool TSectionList::RemoveDuplicateSections() {
     free(table);
     free(discard);
     return any;
-}
-
-int FindLine(const TStrList& lines, const TStr& key) {
-    for (int i = 0; i < lines.Count(); ++i) {
-        const TStr& line = lines[i];
-        if (line.length() <= key.length() || line[key.length()] != '=') continue;
-        if (memchr(line.c_str(), '=', key.length())) continue;  // its name ends earlier
-        if (SameText(line.substr(0, key.length()), key)) return i;
-    }
-    return -1;
 }
 
 // ---- Loading ----
@@ -147,19 +130,27 @@ void TIniLoader::TakeLine() {
     target_.Lines(current_).Add(line);
 }
 
-void TIniLoader::Feed(const char* data, size_t count) {
+size_t TakeLineText(const char* data, size_t count, TStr& line, bool& ended) {
+    const char* cr = (const char*)memchr(data, '\r', count);
+    size_t used = cr ? (size_t)(cr - data) : count;
     size_t start = 0;
-    for (size_t i = 0; i < count; ++i) {
-        if (data[i] == '\r') {
-            pending_.append(data + start, i - start);
-            TakeLine();
-            start = i + 1;
-        } else if (data[i] == '\n') {
-            pending_.append(data + start, i - start);
-            start = i + 1;
-        }
+    for (const char* lf; (lf = (const char*)memchr(data + start, '\n', used - start));) {
+        line.append(data + start, (size_t)(lf - data) - start);
+        start = (size_t)(lf - data) + 1;
     }
-    pending_.append(data + start, count - start);
+    line.append(data + start, used - start);
+    ended = cr != nullptr;
+    return ended ? used + 1 : used;
+}
+
+void TIniLoader::Feed(const char* data, size_t count) {
+    while (count > 0) {
+        bool ended;
+        size_t used = TakeLineText(data, count, pending_, ended);
+        if (ended) TakeLine();
+        data += used;
+        count -= used;
+    }
 }
 
 void TIniLoader::Finish() {

@@ -60,10 +60,13 @@ private:
     size_t cap_;
 };
 
-// Index of the first line of `lines` whose name (text before the first "=")
-// equals `key` without regard to case; a line without "=" has no name. -1
-// when none.
-int FindLine(const TStrList& lines, const TStr& key);
+// The line rule of every text file the installer reads: a line ends at a
+// carriage return (code 13); line feeds (code 10) are not line ends and are
+// dropped wherever they stand, so a file with line feeds only is one line.
+// Appends to `line` the text of data[0, count) up to the first carriage
+// return, without its line feeds, and returns how many bytes that used up,
+// the carriage return included; `ended` tells whether one was met.
+size_t TakeLineText(const char* data, size_t count, TStr& line, bool& ended);
 
 // Turns a byte stream into sections, a chunk at a time; any bytes are
 // accepted. Work is linear in the input size.

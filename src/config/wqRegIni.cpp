@@ -7,13 +7,15 @@
 #include "config/wqArithm.h"
 #include "config/wqErrors.h"
 #include "config/wqIniFile.h"
-#include "system/wqFileUtils.h"
+#include "config/wqPath.h"
 
 // ---- Profile document cache ----
 //
 // Entries sorted by key (the upper-cased file name) so that a look-up is a
 // binary search and the flush order is fixed. The parse settings apply to
 // documents created from now on; a document keeps the ones it was made with.
+
+static bool WriteBack(TwqIniFile* doc);
 
 namespace {
 
@@ -63,11 +65,16 @@ void InsertEntry(int at, const TStr& key, TwqIniFile* doc) {
     ++entryCount;
 }
 
-void RemoveEntry(int at) {
-    delete entries[at].doc;  // writes a modified writable document back
+// Writes a modified document back and drops the entry; false (with the
+// error raised) when the write-back failed. The entry goes either way.
+bool RemoveEntry(int at) {
+    TwqIniFile* doc = entries[at].doc;
+    bool written = WriteBack(doc);
+    delete doc;
     entries[at].key.~TStr();
     memmove((void*)(entries + at), (void*)(entries + at + 1), (size_t)(entryCount - at - 1) * sizeof(TCacheEntry));
     --entryCount;
+    return written;
 }
 
 }  // namespace
@@ -77,8 +84,8 @@ TwqIniFile* ProfileDocument(const TStr& file, bool forReading) {
     int at = FindEntry(key);
     if (at >= 0 && !forReading && entries[at].doc->ReadOnly()) {
         // A read-only document is never written through: load the file
-        // again, writable.
-        RemoveEntry(at);
+        // again, writable. Having nothing to write back, it cannot fail.
+        (void)RemoveEntry(at);
         at = FindEntry(key);
     }
     if (at >= 0) return entries[at].doc;
@@ -88,40 +95,66 @@ TwqIniFile* ProfileDocument(const TStr& file, bool forReading) {
     return doc;
 }
 
-void ProfileDropDocument(const TStr& file) {
+bool ProfileDropDocument(const TStr& file) {
     int at = FindEntry(UpperText(file));
-    if (at >= 0) RemoveEntry(at);
+    return at < 0 || RemoveEntry(at);
 }
 
-void ProfileFlushAll() {
-    while (entryCount > 0) RemoveEntry(0);
+// A cached document's write-back, with the error raised when it fails.
+static bool WriteBack(TwqIniFile* doc) {
+    return doc->UpdateFile() || RaiseError(Format("Cannot write file %s", doc->FileName().c_str()));
+}
+
+bool ProfileWriteBack(const TStr& file) {
+    int at = FindEntry(UpperText(file));
+    return at < 0 || WriteBack(entries[at].doc);
+}
+
+bool ProfileFlushAll() {
+    bool all = true;
+    while (entryCount > 0) all = RemoveEntry(0) && all;
+    return all;
 }
 
 void ProfileStripQuotes(bool strip) { parseSettings.StripQuotes = strip; }
 
-TStr ProfileReadString(const TStr& file, const TStr& section, const TStr& key,
-                       const TStr& fallback) {
+bool ProfileReadString(const TStr& file, const TStr& section, const TStr& key,
+                       const TStr& fallback, TStr& value) {
     TwqIniFile* doc = ProfileDocument(file, true);
-    return doc ? doc->ReadString(section, key, fallback) : fallback;
+    if (!doc) return false;
+    value = doc->ReadString(section, key, fallback);
+    return true;
 }
 
-long ProfileReadInteger(const TStr& file, const TStr& section, const TStr& key, long fallback) {
-    return TextToIntDef(ProfileReadString(file, section, key, IntToStr(fallback)), fallback);
+bool ProfileReadInteger(const TStr& file, const TStr& section, const TStr& key, long fallback,
+                        long& value) {
+    TStr text;
+    if (!ProfileReadString(file, section, key, IntToStr(fallback), text)) return false;
+    value = TextToIntDef(text, fallback);
+    return true;
 }
 
-bool ProfileReadBool(const TStr& file, const TStr& section, const TStr& key, bool fallback) {
-    return ProfileReadString(file, section, key, fallback ? "1" : "0") == "1";
+bool ProfileReadBool(const TStr& file, const TStr& section, const TStr& key, bool fallback,
+                     bool& value) {
+    TStr text;
+    if (!ProfileReadString(file, section, key, fallback ? "1" : "0", text)) return false;
+    value = text == "1";
+    return true;
 }
 
-void ProfileReadSection(const TStr& file, const TStr& section, TStrList& target) {
+bool ProfileReadSection(const TStr& file, const TStr& section, TStrList& target) {
     TwqIniFile* doc = ProfileDocument(file, true);
-    if (doc) doc->ReadSectionValues(section, target);
+    if (!doc) return false;
+    doc->ReadSectionValues(section, target);
+    return true;
 }
 
 bool ProfileWriteString(const TStr& file, const TStr& section, const TStr& key,
                         const TStr& value) {
     TwqIniFile* doc = ProfileDocument(file, false);
-    if (doc) doc->WriteString(section, key, value);
+    if (!doc) return false;
+    if (key.empty() && section.empty() && value.empty()) return WriteBack(doc);
+    doc->WriteString(section, key, value);
     return true;
 }
 

@@ -11,41 +11,56 @@ class TwqIniFile;
 // ---- Profile values ----
 //
 // Each file is loaded once into a cached document; reads and writes work on
-// the cached documents and reach the disk only at ProfileFlushAll. The cache
-// key is the file name as passed, upper-cased: two spellings of one path are
-// two documents.
+// the cached documents and reach the disk only when the document is written
+// back (ProfileFlushAll, or ProfileWriteString with all three texts empty).
+// The cache key is the file name as passed, upper-cased: two spellings of
+// one path are two documents.
 //
-// A file that cannot be opened raises "Cannot open file %s" (wqErrors): the
-// operation returns its default, nothing is cached, and the caller unwinds.
+// Every operation that may load a file can raise "Cannot open file %s"
+// (wqErrors) when the file exists but cannot be opened (or, for writing,
+// cannot be created): it then gives false, leaves its output untouched,
+// caches nothing, and the caller returns at once. A missing file read is no
+// error: it reads as empty.
 
-// Value of the first line named `key` in `section` (both without regard to
-// case); the default when the file, the section or the key is missing. A key
-// present with an empty value gives "".
-TStr ProfileReadString(const TStr& file, const TStr& section, const TStr& key,
-                       const TStr& fallback);
+// `value` := the value of the first line named `key` in `section` (both
+// without regard to case), or the default when the file, the section or the
+// key is missing. A key present with an empty value gives "".
+[[nodiscard]] bool ProfileReadString(const TStr& file, const TStr& section, const TStr& key,
+                                     const TStr& fallback, TStr& value);
 // The value by the integer rule (wqArithm TextToInt); the default otherwise.
-long ProfileReadInteger(const TStr& file, const TStr& section, const TStr& key, long fallback);
+[[nodiscard]] bool ProfileReadInteger(const TStr& file, const TStr& section, const TStr& key,
+                                      long fallback, long& value);
 // True exactly for the text "1".
-bool ProfileReadBool(const TStr& file, const TStr& section, const TStr& key, bool fallback);
+[[nodiscard]] bool ProfileReadBool(const TStr& file, const TStr& section, const TStr& key,
+                                   bool fallback, bool& value);
 // Appends every line of the section, in file order, to `target` (not cleared,
 // names not merged).
-void ProfileReadSection(const TStr& file, const TStr& section, TStrList& target);
+[[nodiscard]] bool ProfileReadSection(const TStr& file, const TStr& section, TStrList& target);
 // Key not empty: the line key=value replaces the first line of that name or is
 // appended (a missing section is created at the end). Empty key with a
 // section or value: erases the section. All three empty: writes the document
-// back at once. Always true; an open failure raises.
-bool ProfileWriteString(const TStr& file, const TStr& section, const TStr& key,
-                        const TStr& value);
+// back at once; a write-back that fails or falls short raises
+// "Cannot write file %s".
+[[nodiscard]] bool ProfileWriteString(const TStr& file, const TStr& section, const TStr& key,
+                                      const TStr& value);
 // Writes back every modified document, in cache order, and empties the cache.
-void ProfileFlushAll();
+// Every document is dropped whatever happens; false when a write-back failed
+// or fell short (full disk, a file gone read-only), with "Cannot write file
+// %s" raised for the first such file.
+[[nodiscard]] bool ProfileFlushAll();
+// Writes the cached document of `file` back now, when there is one (nothing
+// is loaded or created otherwise); false with "Cannot write file %s" raised
+// when that fails.
+[[nodiscard]] bool ProfileWriteBack(const TStr& file);
 // Turns the quote stripping of documents loaded from now on on or off.
 void ProfileStripQuotes(bool strip);
 // The cached document for `file`, loading it when needed; a read-only one is
 // replaced by a writable one when `forReading` is false. Null after a raised
 // open error.
 TwqIniFile* ProfileDocument(const TStr& file, bool forReading);
-// Destroys the cached document of `file` (writing it back when modified).
-void ProfileDropDocument(const TStr& file);
+// Destroys the cached document of `file` (writing it back when modified);
+// false, with "Cannot write file %s" raised, when that write-back failed.
+[[nodiscard]] bool ProfileDropDocument(const TStr& file);
 
 // ---- Registry paths and values ----
 //

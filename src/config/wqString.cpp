@@ -254,28 +254,25 @@ TStr Format(const char* fmt, ...) {
     return out;
 }
 
-// Upper-case table of the user's code page, built on first use. Both threads
-// may race to build it; they write the same bytes.
+// Upper-case table of the user's code page. Filled while the program starts
+// (before main, so before any second thread exists): no thread ever writes
+// it later.
 static unsigned char upperTable[256];
-static volatile bool upperTableReady = false;
 
-static void BuildUpperTable() {
+static bool BuildUpperTable() {
     for (int i = 0; i < 256; ++i) upperTable[i] = (unsigned char)i;
 #ifdef _WIN32
     CharUpperBuffA((char*)upperTable + 1, 255);
 #else
     for (int i = 'a'; i <= 'z'; ++i) upperTable[i] = (unsigned char)(i - 32);
 #endif
-    upperTableReady = true;
+    return true;
 }
+[[maybe_unused]] static const bool upperTableReady = BuildUpperTable();
 
-unsigned char UpperChar(unsigned char c) {
-    if (!upperTableReady) BuildUpperTable();
-    return upperTable[c];
-}
+unsigned char UpperChar(unsigned char c) { return upperTable[c]; }
 
 TStr UpperText(const TStr& s) {
-    if (!upperTableReady) BuildUpperTable();
     TStr r(s);
     for (size_t i = 0; i < r.length(); ++i) r.at(i) = (char)upperTable[(unsigned char)r[i]];
     return r;
@@ -302,6 +299,15 @@ int CompareText(const TStr& a, const TStr& b) {
     int c = memcmp(ua.c_str(), ub.c_str(), n);
     if (c) return c;
     return ua.length() < ub.length() ? -1 : ua.length() > ub.length() ? 1 : 0;
+}
+
+unsigned HashText(const char* p, size_t n, bool foldCase) {
+    unsigned h = 2166136261u;
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char c = (unsigned char)p[i];
+        h = (h ^ (foldCase ? upperTable[c] : c)) * 16777619u;
+    }
+    return h;
 }
 
 // ---- TStrList ----

@@ -84,6 +84,10 @@ bool SameText(const TStr& a, const TStr& b);
 // Ordering without regard to case, for sorted lists: <0, 0, >0.
 int CompareText(const TStr& a, const TStr& b);
 
+// FNV-1a hash of n bytes, optionally of their upper-case forms (UpperChar),
+// so that texts equal without regard to case hash alike.
+unsigned HashText(const char* p, size_t n, bool foldCase);
+
 // An ordered list of strings, usually "Name=Value" items. The name of an item
 // is the text before its first "="; look-ups by name ignore case and take the
 // first item of a name; duplicates are allowed.

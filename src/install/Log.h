@@ -5,8 +5,9 @@
 // profile cache: within a section a key occurs once (writing it again replaces
 // the line in place), sections appear in the order they first receive an
 // entry, entries in the order they were first written. The file reaches the
-// disk when the profile cache is flushed at the end of the run; an earlier
-// log at the same path is extended.
+// disk when its document is written back (the install run does that after
+// each step, the driver's final flush in any case); an earlier log at the
+// same path is extended.
 #ifndef TARV_INSTALL_LOG_H
 #define TARV_INSTALL_LOG_H
 
@@ -25,25 +26,29 @@ enum TLogSection {
 
 extern const char* const LogSectionNames[8];
 
-// Set by the install run when it starts: the expanded [Config] LogFile, then
-// LogStarted. Nothing is logged before.
-extern TStr LogFileName;
-extern bool LogStarted;
-
-// LogStarted and a log file name.
+// Starts recording into `fileName` (the install run passes the expanded
+// [Config] LogFile; an empty name keeps the log off). Nothing is recorded
+// before, or after StopLog.
+void StartLog(const TStr& fileName);
+void StopLog();
+// Started, with a file name.
 bool IsLogActive();
-// False when the log is not active; otherwise writes key=value into the
-// section (true). A log file that cannot be opened raises
-// "Cannot open file %s" through the profile layer.
-bool LogEntry(TLogSection section, const TStr& key, const TStr& value);
+// The log's path (empty until StartLog).
+const TStr& LogFileName();
 
-inline bool LogCopyFile(const TStr& path) { return LogEntry(lsCopyFiles, path, TStr()); }
-inline bool LogAddReg(const TStr& path, const TStr& data) { return LogEntry(lsAddReg, path, data); }
-inline bool LogAddIni(const TStr& key, const TStr& value) { return LogEntry(lsAddIni, key, value); }
-inline bool LogShortcut(const TStr& path) { return LogEntry(lsShortcuts, path, TStr()); }
-inline bool LogCreateDir(const TStr& path) { return LogEntry(lsCreateDirs, path, TStr()); }
-inline bool LogCreateKey(const TStr& path) { return LogEntry(lsCreateKeys, path, TStr()); }
-inline bool LogRegServer(const TStr& path) { return LogEntry(lsRegServers, path, TStr()); }
-inline bool LogRegFont(const TStr& path) { return LogEntry(lsRegFonts, path, TStr()); }
+// Records key=value in the section when the log is active; an inactive log
+// records nothing and answers true. False only when the entry could not be
+// recorded: the log file cannot be opened ("Cannot open file %s" raised).
+[[nodiscard]] bool LogEntry(TLogSection section, const TStr& key, const TStr& value);
+// Writes the log's document back to the disk now, so that an installation
+// that is killed later still leaves a log of what it changed so far. True
+// when the log is inactive; false with "Cannot write file %s" raised.
+[[nodiscard]] bool LogFlush();
+
+// Creates the missing folders of the path, outermost first, and records each
+// folder it created in CreateDirs (drives "C:" and existing folders are left
+// alone; a folder that cannot be created is not reported: the file that
+// needs it fails later). False when the log could not record a folder.
+[[nodiscard]] bool ForceFolderPath(const TStr& path);
 
 #endif

@@ -3,7 +3,7 @@
 #include "config/wqArithm.h"
 #include "config/wqRegIni.h"
 #include "config/wqStrUtils.h"
-#include "setup/RunState.h"
+#include "config/RunState.h"
 #include "system/wqUtils.h"
 
 // One locale value of at most `size` characters (terminator included), as
@@ -50,10 +50,11 @@ static TStr UserLanguageCode() {
     return TStr(code, n > 1 ? (size_t)(n - 1) : 0);
 }
 
-void BuildLanguageList() {
+bool BuildLanguageList() {
     TRunState& run = RunState();
     run.Languages.Clear();
-    TStr words = ProfileReadString(run.IniFileName, "Config", "Languages", "");
+    TStr words;
+    if (!ProfileReadString(run.IniFileName, "Config", "Languages", "", words)) return false;
     const TCharSet comma(",");
     for (int i = 1, n = CountWords(words, comma); i <= n; ++i)
         run.Languages.Add(GetWord(i, words, comma) + "=");
@@ -65,4 +66,5 @@ void BuildLanguageList() {
         run.Language = user;
     else
         run.Language = run.Languages.Count() ? NamePart(run.Languages[0]) : TStr("ENU");
+    return true;
 }

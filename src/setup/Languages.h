@@ -17,7 +17,8 @@
 // States)"); codes no locale has keep an empty display name. The list is
 // sorted without regard to case. RunState().Language becomes the user's default
 // language code when the list has it, else the first code of the list.
-void BuildLanguageList();
+// False when Tarv.ini cannot be opened ("Cannot open file %s" raised).
+[[nodiscard]] bool BuildLanguageList();
 
 // The EnumSystemLocalesA callback behind BuildLanguageList: `locale` is the
 // locale identifier in hexadecimal text. Completes the first item of

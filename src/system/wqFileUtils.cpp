@@ -1,7 +1,7 @@
 #include "system/wqFileUtils.h"
 
 #include "config/wqArithm.h"
-#include "config/wqRegIni.h"
+#include "config/wqIniText.h"
 #include "system/wqFileFind.h"
 #include "system/wqUtils.h"
 
@@ -21,30 +21,17 @@ DWORD FilePosition(HANDLE handle) { return SetFilePointer(handle, 0, nullptr, FI
 
 bool AtEndOfFile(HANDLE handle) { return FilePosition(handle) >= GetFileSize(handle, nullptr); }
 
-static const char kCR = 13, kLF = 10;
-
-static void AppendWithoutLineFeeds(TStr& line, const char* text, size_t count) {
-    size_t start = 0;
-    for (size_t i = 0; i <= count; ++i) {
-        if (i == count || text[i] == kLF) {
-            line.append(text + start, i - start);
-            start = i + 1;
-        }
-    }
-}
-
 TStr ReadTextLine(HANDLE handle) {
     TStr line;
     char chunk[100];
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(handle, chunk, sizeof chunk, &got, nullptr) || got == 0) return line;
-        DWORD end = 0;
-        while (end < got && chunk[end] != kCR) ++end;
-        AppendWithoutLineFeeds(line, chunk, end);
-        if (end < got) {
+        bool ended;
+        size_t used = TakeLineText(chunk, got, line, ended);
+        if (ended) {
             // Give back what follows the carriage return to the next call.
-            SetFilePointer(handle, -(LONG)(got - end - 1), nullptr, FILE_CURRENT);
+            SetFilePointer(handle, -(LONG)(got - used), nullptr, FILE_CURRENT);
             return line;
         }
     }
@@ -54,24 +41,6 @@ void WriteTextLine(HANDLE handle, const TStr& text) {
     TStr line = text + "\r\n";
     DWORD written = 0;
     WriteFile(handle, line.c_str(), (DWORD)line.length(), &written, nullptr);
-}
-
-// ---- Path text ----
-
-TStr AddBackslash(const TStr& path) {
-    if (path.empty() || path.last() == '\\') return path;
-    return path + '\\';
-}
-
-static bool IsDriveRoot(const TStr& path) {
-    if (path.length() != 3 || path[1] != ':' || path[2] != '\\') return false;
-    char letter = path[0];
-    return (letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z');
-}
-
-TStr RemoveBackslash(const TStr& path) {
-    if (path.length() <= 1 || path.last() != '\\' || IsDriveRoot(path)) return path;
-    return path.substr(0, path.length() - 1);
 }
 
 // ---- Files and folders ----
@@ -123,16 +92,28 @@ TStr UniqueTimeName(const TStr& folder) {
     }
 }
 
-void CreatePath(const TStr& folderIn) {
-    if (folderIn.empty()) return;
-    TStr folder = folderIn.last() == '\\' ? folderIn.substr(0, folderIn.length() - 1) : folderIn;
-    if (folder.length() <= 2 || IsDirectory(folder)) return;
-    long cut = (long)folder.length() - 1;
-    while (cut >= 0 && folder[cut] != '\\' && folder[cut] != ':') --cut;
-    TStr parent = folder.substr(0, (size_t)(cut + 1));
-    if (parent == folder) return;
-    CreatePath(parent);
-    CreateDirectoryA(folder.c_str(), nullptr);
+bool CreateFolderPath(const TStr& path, TFolderCreated created, void* context) {
+    if (path.empty()) return true;
+    TStr folder = path.last() == '\\' ? path.substr(0, path.length() - 1) : path;
+    if (folder.length() <= 2 || IsDirectory(folder)) return true;
+    TStr parent = FolderPart(folder);
+    if (parent == folder) return true;  // a path ending in two separators is its own parent
+    if (!CreateFolderPath(parent, created, context)) return false;
+    return !CreateDirectoryA(folder.c_str(), nullptr) || !created || created(context, folder);
+}
+
+TStr CreateUniqueFolder(const TStr& parent) {
+    TStr base = AddBackslash(parent);
+    CreatePath(base);
+    // Each try takes a later time of day, so a taken name is never tried
+    // twice; the bound only ends a folder that refuses every new entry.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        TStr folder = base + UniqueTimeName(base);
+        if (CreateDirectoryA(folder.c_str(), nullptr)) return folder + "\\";
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return TStr();
+        Sleep(10);
+    }
+    return TStr();
 }
 
 bool ForceDeleteFile(const TStr& path) {
@@ -144,18 +125,32 @@ bool ForceDeleteFile(const TStr& path) {
 // (bit 3, which the Win32 headers leave unnamed); such an entry is no file.
 static const DWORD kVolumeLabel = 8;
 
+TTreeEntryAction TreeEntryAction(DWORD attributes, const char* name) {
+    if (IsDotEntry(name) || attributes == kVolumeLabel) return teSkip;
+    // A junction or a symbolic link points somewhere else: whatever it
+    // points at is not part of the tree being removed.
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return attributes & FILE_ATTRIBUTE_DIRECTORY ? teUnlink : teDeleteFile;
+    return attributes & FILE_ATTRIBUTE_DIRECTORY ? teDescend : teDeleteFile;
+}
+
 // Deletes one entry of a folder being emptied; true when it is gone.
-static bool DeleteEntry(const TStr& path, DWORD attributes) {
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return DeleteTree(path, true);
+static bool DeleteEntry(const TStr& path, DWORD attributes, TTreeEntryAction action) {
+    switch (action) {
+    case teDescend: return DeleteTree(path, true);
+    case teUnlink: return RemoveDirectoryA(path.c_str()) != FALSE;
+    default: break;
+    }
     if (attributes & FILE_ATTRIBUTE_READONLY)
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_ARCHIVE);
     return ForceDeleteFile(path);
 }
 
-static bool IsBareDrive(const TStr& folder) { return folder.length() == 2 && folder[1] == ':'; }
-
 bool DeleteTree(const TStr& folder, bool removeFolder) {
-    if (!IsDirectory(folder)) return false;
+    DWORD own = GetFileAttributesA(folder.c_str());
+    if (own == INVALID_FILE_ATTRIBUTES || !(own & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    if (own & FILE_ATTRIBUTE_REPARSE_POINT)
+        return removeFolder && RemoveDirectoryA(RemoveBackslash(folder).c_str()) != FALSE;
     bool result = true;
     TStr prefix = AddBackslash(folder);
     // A raw search rather than wqFileFind: every entry has to go, whatever
@@ -164,8 +159,9 @@ bool DeleteTree(const TStr& folder, bool removeFolder) {
     HANDLE find = FindFirstFileA((prefix + "*.*").c_str(), &fd);
     bool found = find != INVALID_HANDLE_VALUE;
     while (found) {
-        if (!IsDotEntry(fd.cFileName) && fd.dwFileAttributes != kVolumeLabel)
-            result = DeleteEntry(prefix + fd.cFileName, fd.dwFileAttributes) && result;
+        TTreeEntryAction action = TreeEntryAction(fd.dwFileAttributes, fd.cFileName);
+        if (action != teSkip)
+            result = DeleteEntry(prefix + fd.cFileName, fd.dwFileAttributes, action) && result;
         found = FindNextFileA(find, &fd) != FALSE;
     }
     // Only a search that ran to its end proves the folder is empty now.
@@ -184,7 +180,9 @@ typedef BOOL(WINAPI* TGetDiskFreeSpaceEx)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEG
 // GetDiskFreeSpaceExA, looked up at run time: the first Windows 95 releases
 // (before build 1111) do not have it.
 static unsigned long long FreeSpaceByExtendedCall(const TStr& folder) {
-    HMODULE kernel = LoadLibraryA("kernel32.dll");
+    // kernel32 is in every process already: taking its handle loads nothing
+    // that a file planted beside the setup program could stand in for.
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
     if (!kernel) return 0;
     unsigned long long kb = 0;
     TGetDiskFreeSpaceEx query =
@@ -192,7 +190,6 @@ static unsigned long long FreeSpaceByExtendedCall(const TStr& folder) {
     ULARGE_INTEGER available, total, totalFree;
     if (query && query(folder.c_str(), &available, &total, &totalFree))
         kb = available.QuadPart / 1024;
-    FreeLibrary(kernel);
     return kb;
 }
 
@@ -213,22 +210,6 @@ unsigned long long FreeDiskSpaceKB(const TStr& folderIn) {
     const TOSVersion& os = OSVersion();
     if (os.Kind >= osWin98 || os.Build >= 1111) return FreeSpaceByExtendedCall(folder);
     return FreeSpaceByClusters(folder);
-}
-
-// ---- Restart ----
-
-void ReplaceAtReboot(const TStr& source, const TStr& target) {
-    TOSKind kind = OSVersion().Kind;
-    if (kind == osWinNT || kind == osWin2000) {
-        MoveFileExA(target.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT);
-        return;
-    }
-    // Windows 95/98 work through [Rename] of wininit.ini before they start:
-    // NUL=target deletes the old file, target=source moves the new one in.
-    TStr wininit = AddBackslash(GetWindowsFolder()) + "wininit.ini";
-    ProfileWriteString(wininit, "Rename", "NUL", target);
-    ProfileWriteString(wininit, "Rename", target, source);
 }
 
 // ---- Copying ----

@@ -2,13 +2,14 @@
 //
 // Paths are 8-bit ANSI strings; a folder path may or may not end in "\" unless
 // an operation says otherwise. Nothing here shows a message; failures come
-// back as false, 0 or -1. The one raised error (wqErrors) is the profile
-// cache's "Cannot open file" when ReplaceAtReboot cannot open wininit.ini.
+// back as false, 0 or -1; nothing is raised. Path text (backslashes, folder
+// and name parts) is in config/wqPath.h.
 #ifndef TARV_SYSTEM_WQFILEUTILS_H
 #define TARV_SYSTEM_WQFILEUTILS_H
 
 #include <windows.h>
 
+#include "config/wqPath.h"
 #include "config/wqString.h"
 
 // ---- Raw handles. A closed handle is 0; callers treat 0 or less
@@ -30,13 +31,6 @@ TStr ReadTextLine(HANDLE handle);
 // The text followed by "\r\n" in one write; errors are ignored.
 void WriteTextLine(HANDLE handle, const TStr& text);
 
-// ---- Path text ----
-
-// Appends "\" unless the path is empty or already ends in one.
-TStr AddBackslash(const TStr& path);
-// Drops a final "\" unless the path is one character or a drive root "X:\".
-TStr RemoveBackslash(const TStr& path);
-
 // ---- Files and folders ----
 
 bool IsDirectory(const TStr& path);
@@ -52,14 +46,37 @@ long FileSizeOf(const TStr& path);
 TStr UniqueTimeName(const TStr& folder);
 // Same name for a given local time (the rule behind UniqueTimeName).
 TStr TimeNameFor(const SYSTEMTIME& localTime);
-// Creates the folder and every missing parent; failures are not reported.
-// An empty path, a bare drive "X:" and "X:\" do nothing.
-void CreatePath(const TStr& folder);
+// Called for every folder that CreateFolderPath created, outermost first;
+// false stops the creation there.
+typedef bool (*TFolderCreated)(void* context, const TStr& folder);
+// The one way a folder path comes into being: creates the folder and every
+// missing parent, outermost first, reporting each folder it really created
+// (not those that existed). A final "\" is ignored; paths of two characters
+// or fewer (a bare drive "C:") and existing folders are left alone; the
+// parent is the text up to the last "\" or ":". A folder that cannot be
+// created is not reported (callers test for the folder afterwards where it
+// matters); false only when `created` stopped it.
+bool CreateFolderPath(const TStr& folder, TFolderCreated created, void* context);
+// CreateFolderPath without reports.
+inline void CreatePath(const TStr& folder) { CreateFolderPath(folder, nullptr, nullptr); }
+// Creates a new folder inside `parent` (created first when missing) named by
+// UniqueTimeName, and returns its path with a final "\". A name that is
+// already taken by anything, folder or file, is never adopted: the next name
+// is tried, so the folder is this process's alone. Empty when no folder can
+// be made (the parent cannot be created or written to).
+TStr CreateUniqueFolder(const TStr& parent);
 // Deletes the folder's contents, read-only, hidden and system entries and
 // names starting with "." included (and the folder itself when removeFolder
 // is set, unless it is a bare drive "X:"); true when everything could be
 // deleted. Goes on after failures; false for a path that is not a folder.
+// A junction or symbolic link met on the way is removed itself; the walk
+// never descends through it, so nothing outside the tree is touched. A
+// `folder` that is itself such a link is only unlinked (with removeFolder).
 bool DeleteTree(const TStr& folder, bool removeFolder);
+// What DeleteTree does with one entry of a folder, by its attributes and
+// name (the rule on its own, so it can be checked without a file system).
+enum TTreeEntryAction { teSkip, teUnlink, teDescend, teDeleteFile };
+TTreeEntryAction TreeEntryAction(DWORD attributes, const char* name);
 // Attributes to FILE_ATTRIBUTE_NORMAL, then delete; true on success.
 bool ForceDeleteFile(const TStr& path);
 
@@ -68,13 +85,6 @@ bool ForceDeleteFile(const TStr& path);
 // Uses GetDiskFreeSpaceExA where the system has it (by OSVersion(): Windows
 // 98, NT, or a Windows 95 build from 1111 on), the cluster count otherwise.
 unsigned long long FreeDiskSpaceKB(const TStr& folder);
-
-// Schedules `target` to be replaced by `source` at the next restart: on the
-// NT family two delayed MoveFileExA calls (delete target, then move source
-// onto it; they need administrator rights, and their failures are ignored);
-// otherwise NUL=target and target=source in [Rename] of wininit.ini in the
-// Windows folder, through the profile cache (written at ProfileFlushAll).
-void ReplaceAtReboot(const TStr& source, const TStr& target);
 
 // Called after every copied block with the bytes of this block and the total
 // so far; false stops the copy.

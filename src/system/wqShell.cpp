@@ -4,7 +4,7 @@
 #include <shlobj.h>
 
 #include "config/wqErrors.h"
-#include "system/wqFileUtils.h"
+#include "config/wqPath.h"
 
 // Not in the headers of the Windows version this is built for.
 #ifndef BIF_BROWSEFORCOMPUTER
@@ -46,12 +46,12 @@ static bool PathOfItem(LPCITEMIDLIST item, TStr& path) {
     return true;
 }
 
-bool BrowseForFolder(HWND owner, const TStr& title, int root, UINT flags, TStr& path) {
+TBrowseResult BrowseForFolder(HWND owner, const TStr& title, int root, UINT flags, TStr& path) {
     LPITEMIDLIST rootItem = nullptr;
     HRESULT hr = SHGetSpecialFolderLocation(0, root, &rootItem);
     if (FAILED(hr)) {
         RaiseSystemError((DWORD)hr);
-        return false;
+        return brFailed;
     }
     char displayName[MAX_PATH] = "";
     BROWSEINFOA info = {};
@@ -63,24 +63,23 @@ bool BrowseForFolder(HWND owner, const TStr& title, int root, UINT flags, TStr& 
     info.lpfn = ChooserCallback;
     initialSelection = path;
     LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
-    bool ok = chosen != nullptr;
-    if (ok && (flags & BIF_BROWSEFORCOMPUTER)) {
+    TBrowseResult result = chosen ? brChosen : brCancelled;
+    if (chosen && (flags & BIF_BROWSEFORCOMPUTER)) {
         path = displayName;
-    } else if (ok && !PathOfItem(chosen, path)) {
+    } else if (chosen && !PathOfItem(chosen, path)) {
         RaiseSystemError(GetLastError());
-        ok = false;
+        result = brFailed;
     }
     CoTaskMemFree(chosen);
     CoTaskMemFree(rootItem);
-    return ok;
+    return result;
 }
 
-bool BrowseForInstallFolder(HWND owner, const TStr& title, TStr& path) {
-    if (!BrowseForFolder(owner, title, CSIDL_DRIVES, BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS,
-                         path))
-        return false;
-    path = RemoveBackslash(path);
-    return true;
+TBrowseResult BrowseForInstallFolder(HWND owner, const TStr& title, TStr& path) {
+    TBrowseResult result = BrowseForFolder(
+        owner, title, CSIDL_DRIVES, BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS, path);
+    if (result == brChosen) path = RemoveBackslash(path);
+    return result;
 }
 
 // ---- Starting programs ----

@@ -10,16 +10,21 @@
 
 #include "config/wqString.h"
 
+enum TBrowseResult {
+    brChosen,     // `path` holds the chosen folder
+    brCancelled,  // the user cancelled; `path` unchanged
+    brFailed      // the root or the chosen item has no path: the system's error
+                  // text is raised (wqErrors); `path` unchanged
+};
 // Opens the shell's folder chooser rooted at the special folder `root` (a
-// CSIDL value) with the BROWSEINFO `flags`, preselecting `path`. True with
-// the chosen folder in `path`; false (path unchanged) when cancelled. A root
-// or chosen item that has no path raises the system's error (wqErrors) and
-// gives false. With BIF_BROWSEFORCOMPUTER the result is the display name.
-bool BrowseForFolder(HWND owner, const TStr& title, int root, UINT flags, TStr& path);
+// CSIDL value) with the BROWSEINFO `flags`, preselecting `path`. With
+// BIF_BROWSEFORCOMPUTER the result is the display name.
+[[nodiscard]] TBrowseResult BrowseForFolder(HWND owner, const TStr& title, int root, UINT flags,
+                                            TStr& path);
 // The chooser as the installation folder page uses it: rooted at My Computer,
 // file-system folders only; the result loses a trailing "\" unless it is a
 // drive root.
-bool BrowseForInstallFolder(HWND owner, const TStr& title, TStr& path);
+[[nodiscard]] TBrowseResult BrowseForInstallFolder(HWND owner, const TStr& title, TStr& path);
 
 // Starts the file (a program, or a document through its association) and
 // waits for the started process to end, dispatching this thread's messages

@@ -2,7 +2,7 @@
 
 #include "config/wqArithm.h"
 #include "config/wqErrors.h"
-#include "system/wqFileUtils.h"
+#include "config/wqPath.h"
 
 // ---- Windows version ----
 
@@ -48,18 +48,13 @@ TOSVersion GetOSVersion() {
                          info.dwBuildNumber, TStr(info.szCSDVersion));
 }
 
-static TOSVersion keptVersion;
-static bool versionKept = false;
+// Filled by the program's start-up code, before main and before any second
+// thread can exist, so no two threads ever write it.
+static TOSVersion keptVersion = GetOSVersion();
 
-const TOSVersion& OSVersion() {
-    if (!versionKept) SetOSVersionForTest(GetOSVersion());
-    return keptVersion;
-}
+const TOSVersion& OSVersion() { return keptVersion; }
 
-void SetOSVersionForTest(const TOSVersion& version) {
-    keptVersion = version;
-    versionKept = true;
-}
+void SetOSVersionForTest(const TOSVersion& version) { keptVersion = version; }
 
 // ---- System folders ----
 
@@ -112,6 +107,30 @@ TStr GetTempFolder() {
     return ChooseTempFolder(AddBackslash(AskPath(GetTempPathA)),
                             AddBackslash(AskPath(GetCurrentDirectoryA)), OSVersion(),
                             GetWindowsFolder());
+}
+
+// ---- Libraries ----
+
+typedef BOOL(WINAPI* TSetDefaultDllDirectories)(DWORD flags);
+typedef BOOL(WINAPI* TSetDllDirectory)(LPCSTR path);
+
+void RestrictDllSearch() {
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    if (!kernel) return;
+    // Windows 8, and Windows 7 with its update KB2533623, have the call;
+    // older systems at least drop the current folder with SetDllDirectoryA.
+    TSetDefaultDllDirectories setDefault =
+        (TSetDefaultDllDirectories)(void*)GetProcAddress(kernel, "SetDefaultDllDirectories");
+    if (setDefault) setDefault(0x800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
+    TSetDllDirectory setDirectory =
+        (TSetDllDirectory)(void*)GetProcAddress(kernel, "SetDllDirectoryA");
+    if (setDirectory) setDirectory("");
+}
+
+HMODULE LoadSystemLibrary(const char* name) {
+    TStr system = GetSystemFolder();
+    if (system.empty()) return nullptr;
+    return LoadLibraryA((AddBackslash(system) + name).c_str());
 }
 
 // ---- Screen and windows ----
@@ -170,11 +189,52 @@ COLORREF ResolveColor(long color) {
     return color < 0 ? GetSysColor((int)(color & 255)) : (COLORREF)color;
 }
 
-long ColorFromText(const TStr& text) {
-    long value = 0;
-    if (!TextToInt(text, value)) {
-        RaiseError(Format("'%s' is not a valid integer value", text.c_str()));
-        return 0;
+bool ColorFromText(const TStr& text, long& color) {
+    if (TextToInt(text, color)) return true;
+    return RaiseError(Format("'%s' is not a valid integer value", text.c_str()));
+}
+
+// ---- Message boxes ----
+
+static TStr messageBoxTitle;
+static UINT messageBoxFlags = 0;
+static HHOOK messageBoxHook = nullptr;
+
+void SetMessageBoxTitle(const TStr& title) { messageBoxTitle = title; }
+void SetMessageBoxFlags(UINT flags) { messageBoxFlags = flags; }
+
+// Centres the box when it is first activated, then steps aside: later
+// activations (after another window had the focus) leave it where it is.
+static LRESULT CALLBACK CentreBoxHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code != HCBT_ACTIVATE) return 0;
+    CentreWindow((HWND)wParam);
+    LRESULT result = CallNextHookEx(messageBoxHook, code, wParam, lParam);
+    UnhookWindowsHookEx(messageBoxHook);
+    messageBoxHook = nullptr;
+    return result;
+}
+
+int CentredMessageBox(HWND owner, const TStr& caption, const TStr& text, UINT type) {
+    messageBoxHook = SetWindowsHookExA(WH_CBT, CentreBoxHook, nullptr, GetCurrentThreadId());
+    int answer = MessageBoxA(owner, text.c_str(), caption.c_str(),
+                             messageBoxFlags | MB_TASKMODAL | type);
+    if (messageBoxHook) {
+        UnhookWindowsHookEx(messageBoxHook);
+        messageBoxHook = nullptr;
     }
-    return value;
+    return answer;
+}
+
+static TStr TitleOr(const char* fallback) {
+    return messageBoxTitle.empty() ? TStr(fallback) : messageBoxTitle;
+}
+
+void ErrorBox(const TStr& text) { CentredMessageBox(nullptr, TitleOr("Error"), text, MB_ICONHAND); }
+
+void WarningBox(const TStr& text) {
+    CentredMessageBox(nullptr, TitleOr("Warning"), text, MB_ICONEXCLAMATION);
+}
+
+int QuestionBox(const TStr& text) {
+    return CentredMessageBox(nullptr, TitleOr("Question"), text, MB_YESNO | MB_ICONQUESTION);
 }

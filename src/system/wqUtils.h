@@ -1,6 +1,6 @@
 // wqUtils: the Windows version the installer runs on, the system folders,
-// and small screen, window and colour helpers. Nothing here shows a message;
-// only ColorFromText raises an error (wqErrors).
+// the DLL search path, small screen, window and colour helpers, and the
+// message boxes. Only ColorFromText raises an error (wqErrors).
 #ifndef TARV_SYSTEM_WQUTILS_H
 #define TARV_SYSTEM_WQUTILS_H
 
@@ -28,9 +28,8 @@ TOSVersion MakeOSVersion(DWORD platformId, DWORD major, DWORD minor, DWORD build
                          const TStr& csd);
 // Asks the system now (GetVersionExA); a failed call leaves every number 0.
 TOSVersion GetOSVersion();
-// The version of this process, asked for on the first call and kept. The
-// first call has to happen before a second thread can call it: the setup
-// driver reads it during start-up, before any worker thread exists.
+// The version of this process, asked for while the program starts (before
+// main, so before any second thread exists) and kept.
 const TOSVersion& OSVersion();
 // Tests only: replaces the kept record, so code paths for other Windows
 // versions can run here. Restore with SetOSVersionForTest(GetOSVersion()).
@@ -48,6 +47,18 @@ TStr GetTempFolder();
 // tempPath itself. Both paths end in "\"; letters compare without ASCII case.
 TStr ChooseTempFolder(const TStr& tempPath, const TStr& currentFolder, const TOSVersion& os,
                       const TStr& windowsFolder);
+
+// ---- Libraries ----
+
+// Takes the program's own folder and the current folder out of the DLL
+// search path, so that a DLL planted beside a downloaded setup program is
+// never loaded in place of a system one: LOAD_LIBRARY_SEARCH_SYSTEM32 where
+// the system has SetDefaultDllDirectories (looked up at run time), and
+// SetDllDirectoryA("") where it has that. Call first thing in the program.
+void RestrictDllSearch();
+// Loads a system DLL by its full path in the system folder (the name alone,
+// such as "version.dll"); null when it cannot be loaded.
+HMODULE LoadSystemLibrary(const char* name);
 
 // ---- Screen and windows ----
 
@@ -73,7 +84,28 @@ void RedrawNow(HWND window);
 // anything else is already an RGB value.
 COLORREF ResolveColor(long color);
 // The text by the integer rule (wqArithm TextToInt). Text that does not
-// convert raises "'<text>' is not a valid integer value" and gives 0.
-long ColorFromText(const TStr& text);
+// convert raises "'<text>' is not a valid integer value" (color untouched)
+// and gives false.
+[[nodiscard]] bool ColorFromText(const TStr& text, long& color);
+
+// ---- Message boxes ----
+//
+// Every box is centred on the screen whatever window owns it, task-modal,
+// and carries the flags set with SetMessageBoxFlags (the driver adds
+// MB_SETFOREGROUND). Any thread may show one, but only one thread at a time:
+// the centring hook lives in a single slot.
+
+// Caption of the three standard boxes; empty (the start) gives "Error",
+// "Warning" or "Question". Page starts set it to the program's name.
+void SetMessageBoxTitle(const TStr& title);
+void SetMessageBoxFlags(UINT flags);
+// MessageBoxA(owner, text, caption, flags | MB_TASKMODAL | type), centred;
+// returns its answer (IDOK, IDYES, IDNO ...).
+int CentredMessageBox(HWND owner, const TStr& caption, const TStr& text, UINT type);
+// No owner; the stop, exclamation and question icons; QuestionBox has Yes
+// and No and returns IDYES or IDNO.
+void ErrorBox(const TStr& text);
+void WarningBox(const TStr& text);
+int QuestionBox(const TStr& text);
 
 #endif

@@ -1,14 +1,14 @@
 #include "text/Common.h"
 
+#include "config/RunState.h"
 #include "config/wqArithm.h"
+#include "config/wqPath.h"
 #include "config/wqRegIni.h"
 #include "config/wqStrUtils.h"
-#include "setup/RunState.h"
 #include "system/wqFileUtils.h"
 #include "system/wqShell.h"
 #include "system/wqUtils.h"
 #include "text/Expand.h"
-#include "ui/Msg.h"
 
 // ---- Variables ----
 
@@ -23,12 +23,12 @@ TStr ExpandVariables(const TStr& text) {
     return result;
 }
 
-void BuildVariableTable() {
+bool BuildVariableTable() {
     TRunState& run = RunState();
     run.Variables.Clear();
     AddPredefinedVariables();
-    ProfileReadSection(run.IniFileName, "Variables", run.Variables);
-    ProfileReadSection(run.IniFileName, "Variables." + run.Language, run.Variables);
+    return ProfileReadSection(run.IniFileName, "Variables", run.Variables) &&
+           ProfileReadSection(run.IniFileName, "Variables." + run.Language, run.Variables);
 }
 
 namespace {
@@ -54,21 +54,6 @@ const struct {
 
 const char kDelphiKey[] = "HKLM\\SOFTWARE\\Borland\\Delphi";
 
-// The folder of a file path, without its final "\" unless it is a drive root.
-TStr FolderOf(const TStr& path) {
-    return RemoveBackslash(path.substr(0, (size_t)(path.rfind('\\') + 1)));
-}
-
-// "C:" of "C:\...", "\\server\share" of a UNC path, else empty.
-TStr DrivePart(const TStr& path) {
-    if (path.length() >= 2 && path[1] == ':') return path.substr(0, 2);
-    if (path.length() < 2 || path[0] != '\\' || path[1] != '\\') return TStr();
-    long share = path.find('\\', 2);
-    if (share < 0) return path;
-    long end = path.find('\\', (size_t)share + 1);
-    return end < 0 ? path : path.substr(0, (size_t)end);
-}
-
 // RootDir of the newest version registered under the Delphi key ("5.0" sorts
 // after "4.0"); "C:" when none is.
 TStr NewestDelphiRoot() {
@@ -84,7 +69,7 @@ TStr NewestDelphiRoot() {
 
 void AddPredefinedVariables() {
     const TRunState& run = RunState();
-    AddVariable("SourcePath", FolderOf(run.ExeName));
+    AddVariable("SourcePath", RemoveBackslash(FolderPart(run.ExeName)));
     AddVariable("InstallPath", run.InstallPath);
     AddVariable("Presetup", run.TempDir);
     AddVariable("BootDrive", DrivePart(RegReadString(WINDOWS_KEY "Setup\\BootDir", "")));
@@ -99,12 +84,14 @@ void AddPredefinedVariables() {
 
 // ---- Texts of Tarv.lng ----
 
-TStr GetString(int number) {
+bool GetString(int number, TStr& text) {
     const TRunState& run = RunState();
-    TStr key = IntToStr(number);
-    TStr text = ProfileReadString(run.LngFileName, "Strings", key, "");
-    text = ProfileReadString(run.LngFileName, "Strings." + run.Language, key, text);
-    return ExpandVariables(text);
+    TStr key = IntToStr(number), common;
+    if (!ProfileReadString(run.LngFileName, "Strings", key, "", common) ||
+        !ProfileReadString(run.LngFileName, "Strings." + run.Language, key, common, text))
+        return false;
+    text = ExpandVariables(text);
+    return true;
 }
 
 void SetItemText(HWND window, int id, const TStr& text) {
@@ -118,11 +105,12 @@ TStr GetItemText(HWND window, int id) {
     return TStr(buffer, n > 0 && n < (LRESULT)sizeof buffer ? (size_t)n : 0);
 }
 
-void ApplyControlTexts(HWND page, const TStr& section) {
+bool ApplyControlTexts(HWND page, const TStr& section) {
     TStrList lines;
-    ProfileReadSection(RunState().LngFileName, section, lines);
+    if (!ProfileReadSection(RunState().LngFileName, section, lines)) return false;
     for (int i = 0; i < lines.Count(); ++i)
         SetItemText(page, (int)TextToIntDef(NamePart(lines[i]), 0), ValuePart(lines[i]));
+    return true;
 }
 
 // Page texts may hold variables whether Tarv.lng set them or the template
@@ -139,35 +127,43 @@ static BOOL CALLBACK ExpandChildText(HWND child, LPARAM) {
     return TRUE;
 }
 
-void ApplyPageTexts(HWND page, const TStr& suffix) {
+bool ApplyPageTexts(HWND page, const TStr& suffix) {
     TRunState& run = RunState();
     const TStr& lng = run.LngFileName;
     TStr dialogs = "Dialogs" + suffix;
     TStr ownSection = run.CurrentDialog + suffix;
 
-    TStr caption = ProfileReadString(lng, dialogs, "Caption", "");
-    caption = ExpandVariables(ProfileReadString(lng, ownSection, "Caption", caption));
+    TStr common, caption;
+    if (!ProfileReadString(lng, dialogs, "Caption", "", common) ||
+        !ProfileReadString(lng, ownSection, "Caption", common, caption))
+        return false;
+    caption = ExpandVariables(caption);
     if (!caption.empty()) SetWindowTextA(page, caption.c_str());
 
     // The band control keeps its own text; only DialogTitle is painted.
-    TStr title = ProfileReadString(lng, dialogs, "Title", GetItemText(page, 100));
-    run.DialogTitle = ExpandVariables(ProfileReadString(lng, ownSection, "Title", title));
+    TStr title;
+    if (!ProfileReadString(lng, dialogs, "Title", GetItemText(page, 100), common) ||
+        !ProfileReadString(lng, ownSection, "Title", common, title))
+        return false;
+    run.DialogTitle = ExpandVariables(title);
 
-    ApplyControlTexts(page, dialogs);
-    ApplyControlTexts(page, ownSection);
+    if (!ApplyControlTexts(page, dialogs) || !ApplyControlTexts(page, ownSection)) return false;
     EnumChildWindows(page, ExpandChildText, 0);
+    return true;
 }
 
-void StartPage(HWND page) {
+bool StartPage(HWND page) {
     TRunState& run = RunState();
-    BuildVariableTable();
-    ApplyPageTexts(page, "");
-    ApplyPageTexts(page, "." + run.Language);
+    if (!BuildVariableTable() || !ApplyPageTexts(page, "") ||
+        !ApplyPageTexts(page, "." + run.Language))
+        return false;
     TStr previous = run.ProgramName;
     run.ProgramName = ExpandVariables("%ProgramName%");
-    if (!run.MainWindow) return;
+    SetMessageBoxTitle(run.ProgramName);
+    if (!run.MainWindow) return true;
     SetWindowTextA(run.MainWindow, run.ProgramName.c_str());
     if (run.ProgramName != previous) RedrawNow(run.MainWindow);
+    return true;
 }
 
 TStr ReadTextFile(const TStr& fileName) {

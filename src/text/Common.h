@@ -1,7 +1,7 @@
 // Common: the variable table, expansion against it, the predefined
 // variables, and the texts of Tarv.lng (numbered strings and page texts).
 //
-// Everything reads the run state (setup/RunState.h): Variables, Language,
+// Everything reads the run state (config/RunState.h): Variables, Language,
 // IniFileName, LngFileName, CurrentDialog. The table is rebuilt only on the
 // main thread (at page start and at install start); the install worker only
 // expands and reads strings while no page starts, so no lock is taken.
@@ -17,7 +17,7 @@
 // Rebuilds RunState().Variables: the predefined variables, then the lines of
 // [Variables] and of [Variables.<Language>] of Tarv.ini, in file order. The
 // first item of a name wins, so Tarv.ini cannot redefine a predefined name.
-void BuildVariableTable();
+[[nodiscard]] bool BuildVariableTable();
 // Appends name=value, the value without one trailing "\" (a drive root such
 // as "C:\" keeps it). Names are not checked for duplicates.
 void AddVariable(const TStr& name, const TStr& value);
@@ -35,22 +35,22 @@ void AddPredefinedVariables();
 
 // ---- Texts of Tarv.lng ----
 
-// Localised string `number`: [Strings.<Language>] over [Strings], expanded;
-// empty when neither has it.
-TStr GetString(int number);
+// `text` := localised string `number`: [Strings.<Language>] over [Strings],
+// expanded; empty when neither has it.
+[[nodiscard]] bool GetString(int number, TStr& text);
 // Starts a page (from its WM_INITDIALOG): rebuilds the variable table,
 // applies the page's texts for all languages, then for the current one, and
 // takes the expansion of "%ProgramName%" as the program's name (main window
 // text, message box titles), repainting the main window when it changed.
-void StartPage(HWND page);
+[[nodiscard]] bool StartPage(HWND page);
 // Applies the texts of [Dialogs<suffix>] and [<CurrentDialog><suffix>]:
 // Caption (the page's caption, unless empty), Title (RunState().DialogTitle,
 // starting from the text of control 100 each time) and control texts by
 // identifier; then expands the text of every child window in place.
-void ApplyPageTexts(HWND page, const TStr& suffix);
+[[nodiscard]] bool ApplyPageTexts(HWND page, const TStr& suffix);
 // Every line id=text of the section sets control `id` of the page (keys that
 // are not integers address control 0, which no page has). Unexpanded.
-void ApplyControlTexts(HWND page, const TStr& section);
+[[nodiscard]] bool ApplyControlTexts(HWND page, const TStr& section);
 // Sets the control's text and selects all of it (for edit controls).
 void SetItemText(HWND window, int id, const TStr& text);
 // The control's text, at most 1023 characters.

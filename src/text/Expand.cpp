@@ -6,12 +6,6 @@
 
 namespace {
 
-unsigned HashBytes(const char* p, size_t n) {
-    unsigned h = 2166136261u;  // FNV-1a
-    for (size_t i = 0; i < n; ++i) h = (h ^ (unsigned char)p[i]) * 16777619u;
-    return h;
-}
-
 // Which names can possibly occur in a text, so that a table of hundreds of
 // variables does not cost hundreds of searches through the text per pass.
 //
@@ -38,7 +32,7 @@ public:
         while (prev) {
             const char* next = (const char*)memchr(prev + 1, '%', (size_t)(end - prev - 1));
             if (!next) break;
-            Set(HashBytes(prev + 1, (size_t)(next - prev - 1)));
+            Set(HashText(prev + 1, (size_t)(next - prev - 1), false));
             prev = next;
         }
     }
@@ -46,7 +40,7 @@ public:
     bool MayHold(const char* name, size_t nameLen) const {
         const char* percent = (const char*)memchr(name, '%', nameLen);
         size_t first = percent ? (size_t)(percent - name) : nameLen;
-        size_t bit = HashBytes(name, first) & mask_;
+        size_t bit = HashText(name, first, false) & mask_;
         return ((unsigned char)bits_[bit / 8] >> (bit % 8)) & 1;
     }
 

@@ -1,20 +1,15 @@
 // Extraction: the selection rules, the size count over real and built
-// archives (with its error box), folder paths recorded in the install log,
-// and list items set once.
+// archives, and list items set once.
 #include "archive/Extraction.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "config/wqRegIni.h"
-#include "install/Log.h"
-#include "setup/RunState.h"
+#include "config/RunState.h"
 #include "support/PortableArchiveSupport.h"
 #include "support/TestPrint.h"
-#include "support/TextTestSupport.h"
 #include "support/WinTestSupport.h"
-#include "system/wqFileUtils.h"
 
 namespace {
 
@@ -57,14 +52,8 @@ TEST(Extraction, SetListValueLeavesOneItemAtTheEnd) {
 
 class ArchiveFilesSizeTest : public testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = RunState().ExeName;
-        RunState().ProgramName = "ArchiveFilesSizeTest";
-    }
-    void TearDown() override {
-        RunState().ExeName = saved_;
-        RunState().ProgramName = "Setup";
-    }
+    void SetUp() override { saved_ = RunState().ExeName; }
+    void TearDown() override { RunState().ExeName = saved_; }
     void UseArchive(const std::string& fixture) {
         std::string path = RarFixturePath(fixture);
         for (char& c : path)
@@ -93,8 +82,11 @@ TEST_F(ArchiveFilesSizeTest, CountsTheSelectedEntriesOnce) {
         {"*", &none, false, 0},
         {"Data\\*.*", nullptr, false, 0},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.size, ArchiveFilesSize(c.mask, c.list, c.stop)) << c.mask << " stop " << c.stop;
+    for (const auto& c : cases) {
+        TArchiveCount count = ArchiveFilesSize(c.mask, c.list, c.stop);
+        EXPECT_EQ(csCounted, count.Status) << c.mask;
+        EXPECT_EQ(c.size, count.Total) << c.mask << " stop " << c.stop;
+    }
 }
 
 TEST_F(ArchiveFilesSizeTest, SumsAbove4GBWithoutWrapping) {
@@ -107,42 +99,14 @@ TEST_F(ArchiveFilesSizeTest, SumsAbove4GBWithoutWrapping) {
     ScratchFolder dir;
     ASSERT_TRUE(WriteBytes(dir / "big.rar", std::string(archive.begin(), archive.end())));
     RunState().ExeName = (dir / "big.rar").c_str();
-    EXPECT_EQ(2 * 0xC0000000ull, ArchiveFilesSize("Data\\*", nullptr, false));
+    EXPECT_EQ(2 * 0xC0000000ull, ArchiveFilesSize("Data\\*", nullptr, false).Total);
 }
 
-TEST_F(ArchiveFilesSizeTest, AnArchiveThatDoesNotOpenShowsTheErrorBox) {
+TEST_F(ArchiveFilesSizeTest, AnArchiveThatDoesNotOpenCountsNothing) {
     UseArchive("v20/etalon.bin");
-    DialogWatcher watcher(IDOK);
-    EXPECT_EQ(0ull, ArchiveFilesSize("*", nullptr, false));
-    std::vector<std::string> seen = watcher.Seen();
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_EQ("ArchiveFilesSizeTest|Archive open error!", seen[0]);
-}
-
-class ForceFolderPathTest : public testing::Test {
-protected:
-    void SetUp() override {
-        LogFileName = log.c_str();
-        LogStarted = true;
-    }
-    void TearDown() override {
-        ProfileFlushAll();
-        LogStarted = false;
-        LogFileName = TStr();
-    }
-    ScratchFolder dir;
-    std::string log = dir / "install.log";
-};
-
-TEST_F(ForceFolderPathTest, CreatesMissingFoldersOutermostFirstAndLogsThem) {
-    CreateDirectoryA((dir / "A").c_str(), nullptr);
-    ForceFolderPath((dir / "A\\B\\C\\").c_str());
-    ForceFolderPath((dir / "A\\B\\C").c_str());  // exists now: nothing more
-    ForceFolderPath("");
-    ForceFolderPath("C:");
-    EXPECT_TRUE(IsDirectory(TStr((dir / "A\\B\\C").c_str())));
-    ProfileFlushAll();
-    EXPECT_EQ("[CreateDirs]\r\n" + dir / "A\\B=\r\n" + dir / "A\\B\\C=\r\n\r\n", ReadBytes(log));
+    TArchiveCount count = ArchiveFilesSize("*", nullptr, false);
+    EXPECT_EQ(csOpenFailed, count.Status);
+    EXPECT_EQ(0ull, count.Total);
 }
 
 }  // namespace

@@ -53,12 +53,4 @@ TEST(TextToIntTest, FollowsTheIntegerRuleExactly) {
     EXPECT_EQ(TextToIntDef("nope", -9), -9);
 }
 
-TEST(MinMaxTest, PicksExtremes) {
-    const long values[] = {3, -8, 11, 0};
-    EXPECT_EQ(MaxOfInts(values, 4), 11);
-    EXPECT_EQ(MinOfInts(values, 4), -8);
-    EXPECT_EQ(ChooseValue(true, 1, 2), 1);
-    EXPECT_EQ(ChooseValue(false, 1, 2), 2);
-}
-
 }  // namespace

@@ -112,15 +112,6 @@ TEST(SectionListTest, CircularIndexOfStartsAtLastFound) {
     EXPECT_EQ(list.IndexOf("Two"), 1);
 }
 
-TEST(FindLineTest, MatchesTheWholeNameWithoutRegardToCase) {
-    TStrList lines;
-    for (const char* s : {"Path2=x", "PATH=first", "path=second", "bare", "=empty"}) lines.Add(s);
-    EXPECT_EQ(FindLine(lines, "path"), 1);
-    EXPECT_EQ(FindLine(lines, "Pat"), -1);
-    EXPECT_EQ(FindLine(lines, "bare"), -1);
-    EXPECT_EQ(FindLine(lines, ""), 4);
-}
-
 TEST(IniLayoutTest, WritesNonEmptySectionsWithCrLfAndABlankLine) {
     TSectionList list;
     list.Lines(list.Add("A")).Add("k=1");

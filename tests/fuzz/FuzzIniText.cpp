@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TSectionList sections;
     Load(sections, options, text, size, piece);
     for (int s = 0; s < sections.Count(); ++s) {
-        FindLine(sections.Lines(s), "key");
+        sections.Lines(s).IndexOfName("key");
         sections.IndexOf(sections.Name(s));
     }
 

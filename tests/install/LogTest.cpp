@@ -1,4 +1,5 @@
-// The install log: the uninstaller's record of changes.
+// The install log: the uninstaller's record of changes, and the folders it
+// records as they are created.
 #include <gtest/gtest.h>
 
 #include "config/wqErrors.h"
@@ -6,46 +7,47 @@
 #include "install/Log.h"
 #include "support/TestPrint.h"
 #include "support/WinTestSupport.h"
+#include "system/wqFileUtils.h"
 
 namespace {
 
 class LogTest : public testing::Test {
 protected:
     void TearDown() override {
-        ProfileFlushAll();
-        LogStarted = false;
-        LogFileName = TStr();
+        (void)ProfileFlushAll();
+        StopLog();
         TakeError();
     }
+    void Flush() { ASSERT_TRUE(ProfileFlushAll()); }
     ScratchFolder folder;
     std::string path = folder / "install.log";
 };
 
-TEST_F(LogTest, NothingIsLoggedBeforeTheRunStartsOrWithoutAName) {
-    LogFileName = path.c_str();
-    EXPECT_FALSE(LogCopyFile("C:\\x"));
-    LogStarted = true;
-    LogFileName = TStr();
+TEST_F(LogTest, NothingIsLoggedBeforeTheStartOrWithoutAName) {
+    EXPECT_TRUE(LogEntry(lsCopyFiles, "C:\\x", ""));
+    StartLog("");
     EXPECT_FALSE(IsLogActive());
-    EXPECT_FALSE(LogCopyFile("C:\\x"));
-    ProfileFlushAll();
+    EXPECT_TRUE(LogEntry(lsCopyFiles, "C:\\x", ""));
+    Flush();
     EXPECT_EQ(ReadBytes(path), "<missing>");
 }
 
 TEST_F(LogTest, SectionsInFirstUseOrderAndKeysOnceEach) {
-    LogFileName = path.c_str();
-    LogStarted = true;
-    EXPECT_TRUE(LogCreateDir("C:\\App\\Sub"));
-    EXPECT_TRUE(LogCopyFile("C:\\App\\Sub\\a.txt"));
-    EXPECT_TRUE(LogAddReg("HKLM\\SOFTWARE\\A\\v", "#5"));
-    EXPECT_TRUE(LogCopyFile("c:\\app\\sub\\A.TXT"));  // same key: replaced in place
-    EXPECT_TRUE(LogAddIni("C:\\w.ini,S,k", "v"));
-    EXPECT_TRUE(LogShortcut("C:\\Menu\\App"));
-    EXPECT_TRUE(LogCreateKey("HKLM\\SOFTWARE\\A"));
-    EXPECT_TRUE(LogRegServer("C:\\App\\s.dll"));
-    EXPECT_TRUE(LogRegFont("C:\\Fonts\\f.ttf"));
+    StartLog(path.c_str());
+    const struct {
+        TLogSection section;
+        const char* key;
+        const char* value;
+    } entries[] = {
+        {lsCreateDirs, "C:\\App\\Sub", ""},  {lsCopyFiles, "C:\\App\\Sub\\a.txt", ""},
+        {lsAddReg, "HKLM\\SOFTWARE\\A\\v", "#5"}, {lsCopyFiles, "c:\\app\\sub\\A.TXT", ""},
+        {lsAddIni, "C:\\w.ini,S,k", "v"},      {lsShortcuts, "C:\\Menu\\App", ""},
+        {lsCreateKeys, "HKLM\\SOFTWARE\\A", ""}, {lsRegServers, "C:\\App\\s.dll", ""},
+        {lsRegFonts, "C:\\Fonts\\f.ttf", ""},
+    };
+    for (const auto& e : entries) EXPECT_TRUE(LogEntry(e.section, e.key, e.value)) << e.key;
     EXPECT_EQ(ReadBytes(path), "");  // only created so far
-    ProfileFlushAll();
+    Flush();
     EXPECT_EQ(ReadBytes(path),
               "[CreateDirs]\r\nC:\\App\\Sub=\r\n\r\n"
               "[CopyFiles]\r\nc:\\app\\sub\\A.TXT=\r\n\r\n"
@@ -57,22 +59,38 @@ TEST_F(LogTest, SectionsInFirstUseOrderAndKeysOnceEach) {
               "[RegFonts]\r\nC:\\Fonts\\f.ttf=\r\n\r\n");
 }
 
-TEST_F(LogTest, ASecondInstallationExtendsTheSameLog) {
+TEST_F(LogTest, ASecondInstallationExtendsTheSameLogAndFlushingWritesItNow) {
     WriteBytes(path, "[CopyFiles]\r\nC:\\old.txt=\r\nC:\\both.txt=\r\n");
-    LogFileName = path.c_str();
-    LogStarted = true;
-    LogCopyFile("C:\\both.txt");
-    LogCopyFile("C:\\new.txt");
-    ProfileFlushAll();
+    StartLog(path.c_str());
+    EXPECT_TRUE(LogEntry(lsCopyFiles, "C:\\both.txt", ""));
+    EXPECT_TRUE(LogEntry(lsCopyFiles, "C:\\new.txt", ""));
+    EXPECT_TRUE(LogFlush());
     EXPECT_EQ(ReadBytes(path), "[CopyFiles]\r\nC:\\old.txt=\r\nC:\\both.txt=\r\nC:\\new.txt=\r\n\r\n");
 }
 
-TEST_F(LogTest, AnUnwritableLogRaisesTheOpenError) {
-    LogFileName = (folder / "missing\\install.log").c_str();
-    LogStarted = true;
-    LogCopyFile("C:\\x");
-    ASSERT_TRUE(ErrorPending());
-    EXPECT_EQ(TakeError(), "Cannot open file " + LogFileName);
+TEST_F(LogTest, AnUnwritableLogStopsAtTheFirstEntryWithTheOpenError) {
+    TStr log = (folder / "missing\\install.log").c_str();
+    StartLog(log);
+    EXPECT_FALSE(LogEntry(lsCopyFiles, "C:\\x", ""));
+    EXPECT_EQ(TakeError(), "Cannot open file " + log);
+    // Folder creation stops with it: the first folder is made, but the
+    // second is not, as nothing could record it.
+    EXPECT_FALSE(ForceFolderPath((folder / "A\\B").c_str()));
+    EXPECT_TRUE(IsDirectory((folder / "A").c_str()));
+    EXPECT_FALSE(IsDirectory((folder / "A\\B").c_str()));
+    EXPECT_EQ(TakeError(), "Cannot open file " + log);
+}
+
+TEST_F(LogTest, ForceFolderPathRecordsTheFoldersItCreatesOutermostFirst) {
+    StartLog(path.c_str());
+    CreateDirectoryA((folder / "A").c_str(), nullptr);
+    EXPECT_TRUE(ForceFolderPath((folder / "A\\B\\C\\").c_str()));
+    EXPECT_TRUE(ForceFolderPath((folder / "A\\B\\C").c_str()));  // exists now: nothing more
+    EXPECT_TRUE(ForceFolderPath(""));
+    EXPECT_TRUE(ForceFolderPath("C:"));
+    EXPECT_TRUE(IsDirectory((folder / "A\\B\\C").c_str()));
+    Flush();
+    EXPECT_EQ("[CreateDirs]\r\n" + folder / "A\\B=\r\n" + folder / "A\\B\\C=\r\n\r\n", ReadBytes(path));
 }
 
 }  // namespace

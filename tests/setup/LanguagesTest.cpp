@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "config/wqRegIni.h"
-#include "setup/RunState.h"
+#include "config/RunState.h"
 #include "support/TestPrint.h"
 #include "support/WinTestSupport.h"
 

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "system/wqUtils.h"
+
 struct LocalStamp {
     int year, month, day, hour, minute, second;  // even seconds survive MS-DOS form
 };
@@ -16,5 +18,11 @@ DWORD DosStampOf(const LocalStamp& t);          // date in the high word, time i
 // Last-write time of a file or folder: false / all zero when it cannot be opened.
 bool SetLastWriteTime(const std::string& path, const FILETIME& time);
 FILETIME LastWriteTimeOf(const std::string& path);
+
+// Stands in another Windows version for the process while it lives.
+struct OSVersionOverride {
+    explicit OSVersionOverride(const TOSVersion& v) { SetOSVersionForTest(v); }
+    ~OSVersionOverride() { SetOSVersionForTest(GetOSVersion()); }
+};
 
 #endif

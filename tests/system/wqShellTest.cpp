@@ -78,17 +78,17 @@ TEST(FolderChooser, OkTakesThePreselectedFolderCancelLeavesThePath) {
     CoInitialize(nullptr);
     char windows[MAX_PATH];
     GetWindowsDirectoryA(windows, MAX_PATH);
-    const struct { TStr start, chosen; int answer; bool ok; } cases[] = {
-        {windows, windows, IDOK, true},
-        {TStr(windows) + "\\", windows, IDOK, true},  // a trailing "\" goes
-        {"C:\\", "C:\\", IDOK, true},                 // but not from a drive root
-        {"C:\\Program Files\\Demo", "C:\\Program Files\\Demo", IDCANCEL, false},
+    const struct { TStr start, chosen; int answer; TBrowseResult result; } cases[] = {
+        {windows, windows, IDOK, brChosen},
+        {TStr(windows) + "\\", windows, IDOK, brChosen},  // a trailing "\" goes
+        {"C:\\", "C:\\", IDOK, brChosen},                 // but not from a drive root
+        {"C:\\Program Files\\Demo", "C:\\Program Files\\Demo", IDCANCEL, brCancelled},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.start.c_str());
         DialogWatcher watcher(c.answer, 500);
         TStr path = c.start;
-        EXPECT_EQ(BrowseForInstallFolder(0, "Choose the folder", path), c.ok);
+        EXPECT_EQ(BrowseForInstallFolder(0, "Choose the folder", path), c.result);
         EXPECT_STRCASEEQ(path.c_str(), c.chosen.c_str());
         ASSERT_EQ(watcher.Seen().size(), 1u);
         EXPECT_NE(watcher.Seen()[0].find("Choose the folder"), std::string::npos);

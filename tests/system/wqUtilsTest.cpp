@@ -96,10 +96,14 @@ TEST(Screen, CentreWindow) {
 
 TEST(Colors, ColorFromTextAndResolveColor) {
     TakeError();
-    EXPECT_EQ(ColorFromText("$FF8000"), 16744448);
-    EXPECT_EQ(ColorFromText("255"), 255);
+    long color = 0;
+    EXPECT_TRUE(ColorFromText("$FF8000", color));
+    EXPECT_EQ(color, 16744448);
+    EXPECT_TRUE(ColorFromText("255", color));
+    EXPECT_EQ(color, 255);
     EXPECT_FALSE(ErrorPending());
-    EXPECT_EQ(ColorFromText("orange"), 0);
+    EXPECT_FALSE(ColorFromText("orange", color));
+    EXPECT_EQ(color, 255);
     EXPECT_EQ(S(TakeError()), "'orange' is not a valid integer value");
 
     EXPECT_EQ(ResolveColor(0x123456), 0x123456u);

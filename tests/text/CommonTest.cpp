@@ -7,13 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "config/wqErrors.h"
 #include "config/wqRegIni.h"
 #include "config/wqStrUtils.h"
-#include "setup/RunState.h"
+#include "config/RunState.h"
 #include "support/TestPrint.h"
 #include "support/TextTestSupport.h"
 #include "support/WinTestSupport.h"
 #include "system/wqShell.h"
+#include "system/wqUtils.h"
 
 namespace {
 
@@ -28,11 +30,13 @@ protected:
         RunState().Language = "ENU";
     }
     void TearDown() override {
-        ProfileFlushAll();
+        (void)ProfileFlushAll();
         RunState() = TRunState();
+        SetMessageBoxTitle("");
+        TakeError();
     }
     void Files(const std::string& ini, const std::string& lng) {
-        ProfileFlushAll();
+        ASSERT_TRUE(ProfileFlushAll());
         WriteBytes(folder / "Tarv.ini", ini);
         WriteBytes(folder / "Tarv.lng", lng);
     }
@@ -45,7 +49,7 @@ TEST_F(CommonTest, TableStartsWithThePredefinedVariablesInOrder) {
     RunState().ExeName = "D:\\SETUP\\Tarv.exe";
     RunState().InstallPath = "C:\\Apps\\Demo\\";
     RunState().TempDir = "C:\\Temp\\ABCDEFGH\\";
-    BuildVariableTable();
+    ASSERT_TRUE(BuildVariableTable());
     Lines names;
     for (int i = 0; i < RunState().Variables.Count(); ++i) names.push_back(S(NamePart(RunState().Variables[i])));
     EXPECT_EQ(names, (Lines{"SourcePath", "InstallPath", "Presetup", "BootDrive", "Windows", "System",
@@ -75,7 +79,7 @@ TEST_F(CommonTest, TableStartsWithThePredefinedVariablesInOrder) {
     const char* sources[][2] = {{"D:\\Tarv.exe", "D:\\"}, {"\\\\srv\\share\\Tarv.exe", "\\\\srv\\share"}, {"Tarv.exe", ""}};
     for (const auto& c : sources) {
         RunState().ExeName = c[0];
-        BuildVariableTable();
+        ASSERT_TRUE(BuildVariableTable());
         EXPECT_EQ(RunState().Variables[0], TStr("SourcePath=") + c[1]) << c[0];
     }
 }
@@ -111,7 +115,7 @@ TEST_F(CommonTest, CommonFoldersFallBackToTheUsersOwnAndBootDrive) {
         RegistryValueOverride programs(shellFolders, "Common Programs", nullptr);
         RegistryValueOverride start(shellFolders, "Common Start Menu", nullptr);
         RegistryValueOverride startup(shellFolders, "Common Startup", "C:\\All\\Startup\\");
-        BuildVariableTable();
+        ASSERT_TRUE(BuildVariableTable());
         EXPECT_EQ(ExpandVariables("%CommonProgramsMenu%"), ExpandVariables("%ProgramsMenu%"));
         EXPECT_EQ(ExpandVariables("%CommonStartMenu%"), ExpandVariables("%StartMenu%"));
         EXPECT_EQ(ExpandVariables("%CommonStartupMenu%"), "C:\\All\\Startup");
@@ -121,7 +125,7 @@ TEST_F(CommonTest, CommonFoldersFallBackToTheUsersOwnAndBootDrive) {
         {"D:\\Boot", "D:"}, {"\\\\srv\\share\\x", "\\\\srv\\share"}, {"boot", ""}};
     for (const auto& c : cases) {
         RegistryValueOverride boot("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup", "BootDir", c.bootDir);
-        BuildVariableTable();
+        ASSERT_TRUE(BuildVariableTable());
         EXPECT_EQ(ExpandVariables("%BootDrive%"), c.bootDrive) << c.bootDir;
     }
 }
@@ -130,12 +134,12 @@ TEST_F(CommonTest, DelphiTakesTheNewestVersionsRootDir) {
     if (RegKeyExists("HKLM\\SOFTWARE\\Borland\\Delphi")) GTEST_SKIP() << "this system has Delphi";
     const bool hadBorland = RegKeyExists("HKLM\\SOFTWARE\\Borland");  // Wine's own registry has one
     Files("", "");
-    BuildVariableTable();
+    ASSERT_TRUE(BuildVariableTable());
     EXPECT_EQ(ExpandVariables("%Delphi%"), "C:");
     RegWriteString("HKLM\\SOFTWARE\\Borland\\Delphi\\3.0\\RootDir", "C:\\D3\\");
     RegWriteString("HKLM\\SOFTWARE\\Borland\\Delphi\\5.0\\RootDir", "C:\\D5\\");
     RegWriteString("HKLM\\SOFTWARE\\Borland\\Delphi\\4.0\\RootDir", "C:\\D4");
-    BuildVariableTable();
+    ASSERT_TRUE(BuildVariableTable());
     TStr delphi = ExpandVariables("%Delphi%");
     DeleteRegTreeForTest(HKEY_LOCAL_MACHINE, hadBorland ? "SOFTWARE\\Borland\\Delphi" : "SOFTWARE\\Borland");
     EXPECT_EQ(delphi, "C:\\D5");
@@ -145,25 +149,27 @@ TEST_F(CommonTest, LocalisedStringsPreferTheLanguageSection) {
     Files("[Variables]\r\nProgramName=Demo\r\n",
           "[Strings]\r\n10=Admin rights needed\r\n11=%ProgramName% base\r\n100=Unpacking %s||now\r\n"
           "[Strings.RUS]\r\n11=Russian %ProgramName%\r\n12=only Russian\r\n");
-    BuildVariableTable();
+    ASSERT_TRUE(BuildVariableTable());
     const struct { const char* language; int number; const char* text; } cases[] = {
         {"RUS", 10, "Admin rights needed"}, {"RUS", 11, "Russian Demo"}, {"rus", 12, "only Russian"},
         {"ENU", 11, "Demo base"},          {"ENU", 12, ""},             {"ENU", 100, "Unpacking %s\rnow"},
     };
     for (const auto& c : cases) {
         RunState().Language = c.language;
-        EXPECT_EQ(GetString(c.number), c.text) << c.language << " " << c.number;
+        TStr text;
+        EXPECT_TRUE(GetString(c.number, text));
+        EXPECT_EQ(text, c.text) << c.language << " " << c.number;
     }
 }
 
 TEST_F(CommonTest, RunawayReferenceShowsTheErrorBoxOnce) {
     Files("[Variables]\r\nLoop=x%Loop%\r\n", "");
     EXPECT_EQ(ExpandVariables("a||%Loop%"), "a\r%Loop%");  // no table yet: only line breaks
-    BuildVariableTable();
+    ASSERT_TRUE(BuildVariableTable());
     DialogWatcher watcher(IDOK);
     EXPECT_EQ(ExpandVariables("%Loop%||b"), "%Loop%\rb");
     ASSERT_EQ(watcher.Seen().size(), 1u);
-    EXPECT_EQ(watcher.Seen()[0], "Setup|Infinite reference in the string \"%Loop%||b\"!");
+    EXPECT_EQ(watcher.Seen()[0], "Error|Infinite reference in the string \"%Loop%||b\"!");
 }
 
 struct PageTexts {
@@ -172,12 +178,13 @@ struct PageTexts {
 };
 
 HWND nestedChild = 0;
+bool startPageResult = false;
 
 INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM, LPARAM) {
     if (message != WM_INITDIALOG) return FALSE;
     nestedChild = CreateWindowA("STATIC", "nested %ProgramName%", WS_CHILD, 0, 0, 10, 10,
                                 GetDlgItem(page, 105), (HMENU)500, nullptr, nullptr);
-    StartPage(page);
+    startPageResult = StartPage(page);
     return TRUE;
 }
 
@@ -233,11 +240,32 @@ TEST_F(CommonTest, PageTextPrecedence) {
         EXPECT_EQ(texts.nested, "nested Demo");  // children of children too
         EXPECT_EQ(texts.mainWindow, "Demo");
         EXPECT_EQ(RunState().ProgramName, "Demo");
+        EXPECT_TRUE(startPageResult);
     }
     Files("[Variables]\r\nOther=1\r\n", "[Dialogs]\r\nCaption=%ProgramName%\r\n");
     PageTexts texts = ShowPage();
     EXPECT_EQ(texts.caption, "%ProgramName%");
     EXPECT_EQ(texts.mainWindow, "%ProgramName%");
+}
+
+// A language file that exists but cannot be opened stops the page start
+// where it is read first: nothing after it runs, and the message is the
+// profile layer's, unchanged.
+TEST_F(CommonTest, AnUnreadableLanguageFileStopsThePageStart) {
+    Files("[Variables]\r\nProgramName=Demo\r\n", "[Dialogs]\r\nCaption=Never\r\n105=Never\r\n");
+    HANDLE holder = CreateFileA((folder / "Tarv.lng").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    PageTexts texts = ShowPage();
+    TStr text = "untouched";
+    EXPECT_FALSE(GetString(1, text));
+    CloseHandle(holder);
+    EXPECT_FALSE(startPageResult);
+    EXPECT_EQ(texts.caption, "Template caption");
+    EXPECT_EQ(texts.controls[1], "T105");
+    EXPECT_EQ(RunState().ProgramName, "Setup");  // the name comes after the texts
+    EXPECT_EQ(text, "untouched");
+    EXPECT_EQ(TakeError(), "Cannot open file " + RunState().LngFileName);
+    EXPECT_FALSE(ErrorPending());
 }
 
 TEST_F(CommonTest, ItemTextsAndTextFiles) {

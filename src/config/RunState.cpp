@@ -1,4 +1,4 @@
-#include "setup/RunState.h"
+#include "config/RunState.h"
 
 // A namespace-scope object rather than a function-local static: a local one
 // would pull in the thread-safe guard helpers of the C++ runtime.

@@ -1,8 +1,10 @@
 // RunState: everything the setup run shares between its modules, in one
 // place that the setup driver owns for the whole life of the process.
 //
-// The driver fills it step by step (see Tarv.cpp); page starts, the install
-// run and the message boxes read it. The lists are members, so they exist
+// It sits with the INI and profile layer, below the text services, the
+// archive access, the pages and the install engine, so that all of them can
+// read it without reaching up into the driver (setup/Tarv.cpp), which fills
+// it step by step. The lists are members, so they exist
 // (empty) from process start: an expansion before the driver has built the
 // variable table simply finds no variables.
 //
@@ -10,8 +12,8 @@
 // the main thread only drives the progress page and changes nothing the
 // worker reads (Variables, Language, LngFileName, the work lists), so no lock
 // is taken; RebootNeeded is written by the worker then.
-#ifndef TARV_SETUP_RUNSTATE_H
-#define TARV_SETUP_RUNSTATE_H
+#ifndef TARV_CONFIG_RUNSTATE_H
+#define TARV_CONFIG_RUNSTATE_H
 
 #include <windows.h>
 
