@@ -59,3 +59,11 @@ endif()
 if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/tools.cmake)
     include(cmake/tools.cmake)
 endif()
+
+# The size probe: every installer module linked as the finished driver will
+# link them, with a link map for the per-module size report.
+add_executable(SizeProbe WIN32 tools/SizeProbe/SizeProbe.cpp src/ui/Tarv.rc)
+target_compile_options(SizeProbe PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS} -Os)
+target_link_libraries(SizeProbe tarv_win)
+target_link_options(SizeProbe PRIVATE -s -static -Wl,--gc-sections -Wl,--no-insert-timestamp
+                    -Wl,-Map=${CMAKE_BINARY_DIR}/SizeProbe.map)
