@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Prints the size of the shipped i686 installer and fails above the ceiling.
-# The archive appended to it is found only when its marker starts within the
-# first 0x1FFF6 bytes, so the program must stay well below 128 KB.
+# The archive appended to it is found only when its marker starts at offset
+# 0x1FFED at the latest (kLastMarkerOffset, src/archive/RarFormat.h), so the
+# program must stay well below 128 KB.
 set -euo pipefail
 exe="${1:-build/win32/Tarv.exe}"
 ceiling=122880   # 120 KB, hard
