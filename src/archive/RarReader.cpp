@@ -291,7 +291,7 @@ WalkStatus RarReader::NextEntry(FileHeader* out) {
             headerCrcOk_ = HeaderCrcOk(buf_, block, cur_.crcEnd);
             if (cur_.hostOs > 3) {
                 cur_.hostOs = 0;
-                cur_.attributes = 0x20;
+                cur_.attributes = IsDirectory(cur_.block.flags) ? 0x10 : 0x20;
             }
             // A name too long to keep whole stays so, to be refused.
             if (strlen(cur_.name) <= kMaxNameBytes) NormaliseName(cur_.name);

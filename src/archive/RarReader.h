@@ -99,9 +99,10 @@ enum ExtractResult {
     kExtractUnsupportedDictionary = 16  // dictionary bits 5 or 6 (above 1 MB)
 };
 
-// The text for an entry's result: "OK", "CRC failed", "unsafe name",
-// "encrypted", "unsupported version 2.9", "unsupported method 0x36",
-// "unsupported dictionary 2048 KB" (figures from the entry's header).
+// The text for an entry's result: "OK", "CRC failed", "unsafe name: a
+// Windows device name" (NameProblemText), "encrypted", "unsupported version
+// 2.9", "unsupported method 0x36", "unsupported dictionary 2048 KB" (figures
+// from the entry's header).
 TStr ResultText(int result, const FileHeader& h);
 
 // Opening the next volume is tried this often before the entry fails.
@@ -168,8 +169,8 @@ public:
 
     // The next file entry from the current position, directories included,
     // passing over other blocks. The name is normalised; a host code above 3
-    // is reported as 0 with the attributes 0x20. The position stays at this
-    // entry until ProcessFile.
+    // is reported as 0 with the attributes 0x20 (0x10 for a directory). The
+    // position stays at this entry until ProcessFile.
     WalkStatus NextEntry(FileHeader* out);
     // False when the stored header CRC of the last reported entry differs:
     // the entry is damaged data and is never written.

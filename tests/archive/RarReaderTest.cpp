@@ -364,10 +364,12 @@ TEST(RarReaderHeaders, NamesHostsAndHeaderCrcs) {
         {longName, "x"},
         {"Unix/style/name", "y", 3, 0x81B4},
         {"beos.txt", "z", 5, 0x1234},
+        {"beos", "", 5, 0x1234, 0, false, 0, ~0ull, kFileDirectory},
     });
     Session s("built.rar", &file);
     std::vector<Extracted> all = s.All(kProcessExtract);
-    ASSERT_EQ(3u, all.size());
+    ASSERT_EQ(4u, all.size());
+    EXPECT_EQ(0x10u, all[3].h.attributes);
     EXPECT_EQ(longName.substr(0, kMaxNameBytes + 1), all[0].h.name);  // too long, never cut to fit
     EXPECT_EQ(kExtractUnsafeName, all[0].result);
     EXPECT_TRUE(all[0].out.empty());
@@ -381,7 +383,7 @@ TEST(RarReaderHeaders, NamesHostsAndHeaderCrcs) {
     file[kMarkerSize + kMainHeaderSize] ^= 1;
     Session broken("broken.rar", &file);
     std::vector<Extracted> again = broken.All(kProcessExtract);
-    ASSERT_EQ(3u, again.size());
+    ASSERT_EQ(4u, again.size());
     EXPECT_FALSE(again[0].headerCrcOk);
     EXPECT_EQ(kExtractBadData, again[0].result);
     EXPECT_TRUE(again[0].out.empty());
