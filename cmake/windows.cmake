@@ -18,8 +18,8 @@ target_link_libraries(tarv_win PUBLIC tarv_portable ${win_libs})
 target_compile_options(tarv_win PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS})
 target_compile_definitions(tarv_win PUBLIC WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0400 WINVER=0x0400)
 
-# The installer: small above all (the archive behind it is searched for in
-# the first 0x1FFF6 bytes only).
+# The installer: small above all (the archive behind it is found only when it
+# starts at offset 0x1FFED at the latest, kLastMarkerOffset).
 add_executable(Tarv WIN32 src/setup/Tarv.cpp src/ui/Tarv.rc)
 target_compile_options(Tarv PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS})
 target_link_libraries(Tarv tarv_win)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Prints the size of the shipped i686 programs and fails above the ceiling.
 # The archive appended to the installer is found only when its marker starts
-# within the first 0x1FFED bytes (see src/archive/RarFormat.h), so the
+# at offset 0x1FFED at the latest (kLastMarkerOffset, src/archive/RarFormat.h), so the
 # program must stay well below 128 KB. SizeProbe links every module of the
 # installer, as the finished driver does; its link map gives the size of each
 # module.
