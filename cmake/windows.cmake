@@ -54,6 +54,32 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
         target_link_libraries(${name} tarv_win)
         target_link_options(${name} PRIVATE -static)
     endforeach()
+
+    # Programs with chosen file versions for the version comparisons:
+    # TestVersion_<a>_<b>_<c>_<d>.exe.
+    foreach(v 1_2_0_1 1_2_0_0 2_0_0_0 32768_0_0_0)
+        string(REPLACE "_" "," commas ${v})
+        add_executable(TestVersion_${v} tests/helpers/versioned/TestVersioned.cpp
+                       tests/helpers/versioned/TestVersioned.rc)
+        target_compile_definitions(TestVersion_${v} PRIVATE TEST_FILE_VERSION=${commas})
+        target_link_options(TestVersion_${v} PRIVATE -static)
+    endforeach()
+    # COM server stand-ins (see the source): registering, failing, no exports.
+    foreach(dll TestComServer:NONE TestComServerFail:TEST_SERVER_FAILS TestNoServer:TEST_NO_EXPORTS)
+        string(REPLACE ":" ";" parts ${dll})
+        list(GET parts 0 name)
+        list(GET parts 1 define)
+        add_library(${name} SHARED tests/helpers/comserver/TestComServer.cpp)
+        set_target_properties(${name} PROPERTIES PREFIX "")
+        target_compile_definitions(${name} PRIVATE ${define})
+        target_link_options(${name} PRIVATE -static -Wl,--kill-at)
+        target_link_libraries(${name} advapi32)
+    endforeach()
+    if(TARGET install_tests)
+        target_compile_definitions(install_tests PRIVATE
+            TARVPACK_EXE="Z:$<TARGET_FILE:TarvPack>" TARV_SETUP_STUB="Z:$<TARGET_FILE:Tarv>")
+        add_dependencies(install_tests TarvPack Tarv)
+    endif()
 endif()
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/tools.cmake)
