@@ -1,0 +1,108 @@
+#include "install/IniEdit.h"
+
+#include "config/wqIniText.h"
+#include "config/wqRegIni.h"
+#include "config/wqStrUtils.h"
+#include "system/wqFileUtils.h"
+
+namespace {
+
+// One line of the file: its text [start, textEnd), then its line end up to
+// `end` (empty for a last line without one).
+struct TLine {
+    size_t start, textEnd, end;
+};
+
+TLine LineAt(const TStr& text, size_t start) {
+    TLine line = {start, start, start};
+    while (line.textEnd < text.length() && text[line.textEnd] != '\r' && text[line.textEnd] != '\n')
+        ++line.textEnd;
+    line.end = line.textEnd;
+    if (line.end < text.length() && text[line.end] == '\r') ++line.end;
+    if (line.end < text.length() && text[line.end] == '\n') ++line.end;
+    return line;
+}
+
+bool IsHeader(const TStr& line) { return line.length() >= 2 && line[0] == '[' && line.last() == ']'; }
+
+// The key of a line as the INI syntax reads it; false for comments, blank
+// lines and lines without "=".
+bool KeyOfLine(TStr line, TStr& key) {
+    if (line.empty() || line[0] == ';' || !TIniLoader::ShapeKeyLine(line, kIniDefaultOptions))
+        return false;
+    key = NamePart(line);
+    return true;
+}
+
+bool IsBlankLine(const TStr& line) {
+    for (size_t i = 0; i < line.length(); ++i)
+        if ((unsigned char)line[i] >= 33) return false;
+    return true;
+}
+
+}  // namespace
+
+TStr SetIniValueText(const TStr& text, const TStr& section, const TStr& key, const TStr& value) {
+    const TStr entry = key + "=" + value;
+    bool inSection = false, seen = false;
+    size_t insertAt = 0;  // just after the section's last non-blank line
+    bool insertNeedsBreak = false;
+    for (size_t pos = 0; pos < text.length();) {
+        TLine line = LineAt(text, pos);
+        pos = line.end;
+        TStr lineText = text.substr(line.start, line.textEnd - line.start);
+        if (IsHeader(lineText)) {
+            if (inSection) break;  // the section ended without the key
+            inSection = !seen && SameText(lineText.substr(1, lineText.length() - 2), section);
+            seen = seen || inSection;
+        } else if (!inSection) {
+            continue;
+        } else {
+            TStr lineKey;
+            if (KeyOfLine(lineText, lineKey) && SameText(lineKey, key)) {
+                TStr out = text.substr(0, line.start) + entry;
+                return out + text.substr(line.textEnd);
+            }
+            if (IsBlankLine(lineText)) continue;
+        }
+        insertAt = line.end;
+        insertNeedsBreak = line.end == line.textEnd;
+    }
+    if (seen) {
+        TStr added = insertNeedsBreak ? "\r\n" + entry : entry + "\r\n";
+        return text.substr(0, insertAt) + added + text.substr(insertAt);
+    }
+    bool ended = text.empty() || text.last() == '\r' || text.last() == '\n';
+    return text + (ended ? "" : "\r\n") + "[" + section + "]\r\n" + entry + "\r\n";
+}
+
+// The whole file; true with empty text when it does not exist.
+static bool ReadWholeFile(const TStr& file, TStr& text) {
+    text.clear();
+    if (!FileExists(file)) return true;
+    HANDLE in = OpenFileHandle(file, GENERIC_READ, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL, OPEN_EXISTING);
+    if (!IsValidHandle(in)) return false;
+    DWORD size = GetFileSize(in, nullptr), got = 0;
+    bool ok = size != INVALID_FILE_SIZE && ReadFile(in, text.buffer(size), size, &got, nullptr) && got == size;
+    text.resize(ok ? got : 0);
+    CloseFileHandle(in);
+    return ok;
+}
+
+static bool WriteWholeFile(const TStr& file, const TStr& text) {
+    HANDLE out = OpenFileHandle(file, GENERIC_WRITE, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL, OPEN_ALWAYS);
+    if (!IsValidHandle(out)) return false;
+    DWORD put = 0;
+    bool ok = WriteFile(out, text.c_str(), (DWORD)text.length(), &put, nullptr) && put == text.length() &&
+              SetEndOfFile(out) && FlushFileBuffers(out);
+    CloseFileHandle(out);
+    return ok;
+}
+
+bool SetIniFileValue(const TStr& file, const TStr& section, const TStr& key, const TStr& value) {
+    if (!ProfileDropDocument(file)) return false;
+    TStr text;
+    if (!ReadWholeFile(file, text)) return false;
+    TStr edited = SetIniValueText(text, section, key, value);
+    return (edited == text && FileExists(file)) || WriteWholeFile(file, edited);
+}
