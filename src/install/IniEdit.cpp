@@ -42,7 +42,8 @@ bool IsBlankLine(const TStr& line) {
 
 }  // namespace
 
-TStr SetIniValueText(const TStr& text, const TStr& section, const TStr& key, const TStr& value) {
+TStr SetIniValueText(const TStr& text, const TStr& section, const TStr& key, const TStr& value,
+                     bool append) {
     const TStr entry = key + "=" + value;
     bool inSection = false, seen = false;
     size_t insertAt = 0;  // just after the section's last non-blank line
@@ -59,7 +60,7 @@ TStr SetIniValueText(const TStr& text, const TStr& section, const TStr& key, con
             continue;
         } else {
             TStr lineKey;
-            if (KeyOfLine(lineText, lineKey) && SameText(lineKey, key)) {
+            if (!append && KeyOfLine(lineText, lineKey) && SameText(lineKey, key)) {
                 TStr out = text.substr(0, line.start) + entry;
                 return out + text.substr(line.textEnd);
             }
@@ -99,10 +100,24 @@ static bool WriteWholeFile(const TStr& file, const TStr& text) {
     return ok;
 }
 
-bool SetIniFileValue(const TStr& file, const TStr& section, const TStr& key, const TStr& value) {
+// Applies the lines (each key=value, set or appended) to the file in one
+// write.
+static bool EditIniFile(const TStr& file, const TStr& section, const TStrList& lines, bool append) {
     if (!ProfileDropDocument(file)) return false;
     TStr text;
     if (!ReadWholeFile(file, text)) return false;
-    TStr edited = SetIniValueText(text, section, key, value);
+    TStr edited = text;
+    for (int i = 0; i < lines.Count(); ++i)
+        edited = SetIniValueText(edited, section, NamePart(lines[i]), ValuePart(lines[i]), append);
     return (edited == text && FileExists(file)) || WriteWholeFile(file, edited);
+}
+
+bool SetIniFileValue(const TStr& file, const TStr& section, const TStr& key, const TStr& value) {
+    TStrList line;
+    line.Add(key + "=" + value);
+    return EditIniFile(file, section, line, false);
+}
+
+bool AppendIniFileLines(const TStr& file, const TStr& section, const TStrList& lines) {
+    return EditIniFile(file, section, lines, true);
 }

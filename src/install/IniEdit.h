@@ -17,8 +17,11 @@
 
 #include "config/wqString.h"
 
-// The bytes of an INI file with key=value set in section.
-TStr SetIniValueText(const TStr& text, const TStr& section, const TStr& key, const TStr& value);
+// The bytes of an INI file with key=value set in section. With `append`
+// the line is always added at the end of the section, even when the key is
+// there already (wininit.ini's [Rename] keeps every line).
+TStr SetIniValueText(const TStr& text, const TStr& section, const TStr& key, const TStr& value,
+                     bool append = false);
 
 // Sets key=value in the file on disk now (creating the file when missing).
 // A cached profile document of the file is written back and dropped first,
@@ -27,5 +30,8 @@ TStr SetIniValueText(const TStr& text, const TStr& section, const TStr& key, con
 // could not be written back (its error raised).
 [[nodiscard]] bool SetIniFileValue(const TStr& file, const TStr& section, const TStr& key,
                                    const TStr& value);
+// Appends the key=value lines to the section in one write (all or none),
+// results as SetIniFileValue.
+[[nodiscard]] bool AppendIniFileLines(const TStr& file, const TStr& section, const TStrList& lines);
 
 #endif

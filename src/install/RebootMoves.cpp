@@ -2,20 +2,32 @@
 
 #include <windows.h>
 
+#include "config/wqErrors.h"
 #include "config/wqPath.h"
-#include "config/wqRegIni.h"
+#include "install/IniEdit.h"
 #include "system/wqUtils.h"
 
-bool ReplaceAtReboot(const TStr& source, const TStr& target) {
+// Windows 95/98 process wininit.ini in real mode, before long names exist.
+static bool ShortName(const TStr& path, TStr& shortPath) {
+    DWORD n = GetShortPathNameA(path.c_str(), shortPath.buffer(MAX_PATH), MAX_PATH);
+    shortPath.resize(n > 0 && n < MAX_PATH ? n : 0);
+    return !shortPath.empty();
+}
+
+TRebootMove ReplaceAtReboot(const TStr& source, const TStr& target) {
     TOSKind kind = OSVersion().Kind;
-    if (kind == osWinNT || kind == osWin2000) {
-        MoveFileExA(target.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT);
-        return true;
-    }
-    // Windows 95/98 work through [Rename] of wininit.ini before they start:
+    if (kind == osWinNT || kind == osWin2000)
+        return MoveFileExA(source.c_str(), target.c_str(),
+                           MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)
+                   ? rmScheduled
+                   : rmRefused;
+    TStr shortSource, shortTarget;
+    if (!ShortName(source, shortSource) || !ShortName(target, shortTarget)) return rmRefused;
     // NUL=target deletes the old file, target=source moves the new one in.
     TStr wininit = AddBackslash(GetWindowsFolder()) + "wininit.ini";
-    return ProfileWriteString(wininit, "Rename", "NUL", target) &&
-           ProfileWriteString(wininit, "Rename", target, source);
+    TStrList lines;
+    lines.Add("NUL=" + shortTarget);
+    lines.Add(shortTarget + "=" + shortSource);
+    if (AppendIniFileLines(wininit, "Rename", lines)) return rmScheduled;
+    return ErrorPending() ? rmRaised : rmRefused;
 }
