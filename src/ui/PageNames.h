@@ -6,6 +6,7 @@
 // pre-setup window, the message window, the progress page of the install
 // run); a sequence naming one of them passes over it like any unknown name.
 // Names are upper case; Tarv.ini's sequences are upper-cased before use.
+// Windows builds also get the tag that names a window's template.
 #ifndef TARV_UI_PAGENAMES_H
 #define TARV_UI_PAGENAMES_H
 
@@ -32,5 +33,19 @@ inline bool IsPageName(const char* name) {
     int i = TemplateIndex(name);
     return i >= 0 && i < kPageCount;
 }
+
+#ifdef _WIN32
+#include <windows.h>
+
+// A window made from one of these templates carries the property
+// "TarvTemplate": the template's position in kTemplateNames plus one. A test
+// driver in another process reads it (GetPropA) to tell which page it sees,
+// whatever Tarv.lng made of the captions. Untag before the window goes.
+const char kTemplateProperty[] = "TarvTemplate";
+inline void TagTemplateWindow(HWND window, const char* name) {
+    SetPropA(window, kTemplateProperty, (HANDLE)(INT_PTR)(TemplateIndex(name) + 1));
+}
+inline void UntagTemplateWindow(HWND window) { RemovePropA(window, kTemplateProperty); }
+#endif
 
 #endif
