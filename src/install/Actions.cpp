@@ -11,7 +11,7 @@
 #include "config/wqStrUtils.h"
 #include "install/IniEdit.h"
 #include "install/Log.h"
-#include "install/PageServices.h"
+#include "ui/Msg.h"
 #include "install/Script.h"
 #include "system/wqFileUtils.h"
 #include "system/wqShell.h"

@@ -216,15 +216,17 @@ bool InstallArchiveFiles() {
     }
     bool ok = true;
     TRARHeader header;
-    while (ok && ReadFileHeader(archive, header)) {
-        if (Progress().Cancelled) {
-            ok = false;
-            break;
-        }
-        TSourceFile source = {header.FileName, false, header.UnpSize, header.FileTime, archive};
+    int walk;
+    while (ok && (walk = ReadFileHeaderResult(archive, header)) == rarSuccess && !Progress().Cancelled) {
+        TSourceFile source = {header.FileName, false, UnpSize64(header), header.FileTime, archive};
         ok = InstallOneFile(source);
     }
     CloseArchive(archive);
+    // A walk that ends on damage is no complete installation.
+    if (ok && walk == rarBadData && !Progress().Cancelled) {
+        ErrorFromProgress(kDamagedSetupMessage);
+        return false;
+    }
     return ok && !Progress().Cancelled;
 }
 

@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include "config/wqArithm.h"
 #include "system/wqUtils.h"
+#include "ui/Resource.h"
 
 static TProgressState progress;
 
@@ -15,11 +17,7 @@ void ResetProgress(HWND page) {
 }
 
 int PercentOf(unsigned long long done, unsigned long long total) {
-    if (total == 0 || done >= total) return 100;
-    unsigned long long scaled = done * 100;
-    unsigned long long q = scaled / total, r = scaled % total;
-    if (2 * r > total || (2 * r == total && (q & 1))) ++q;
-    return (int)q;
+    return total == 0 || done >= total ? 100 : PercentHalfEven(done, total);
 }
 
 static void SendBar(int id, int percent, int& sent) {
@@ -29,14 +27,14 @@ static void SendBar(int id, int percent, int& sent) {
 }
 
 void UpdateProgressBars() {
-    SendBar(idProgressFileBar, PercentOf(progress.FileDoneBytes, progress.FileBytes), progress.FileBarSent);
-    SendBar(idProgressAllBar, PercentOf(progress.DoneBytes, progress.TotalBytes), progress.AllBarSent);
+    SendBar(IDC_PROGRESS_FILE_BAR, PercentOf(progress.FileDoneBytes, progress.FileBytes), progress.FileBarSent);
+    SendBar(IDC_PROGRESS_ALL_BAR, PercentOf(progress.DoneBytes, progress.TotalBytes), progress.AllBarSent);
 }
 
 void StartFileProgress(unsigned long long bytes) {
     progress.FileBytes = bytes;
     progress.FileDoneBytes = 0;
-    SendBar(idProgressFileBar, 0, progress.FileBarSent);
+    SendBar(IDC_PROGRESS_FILE_BAR, 0, progress.FileBarSent);
 }
 
 void AddProgress(unsigned long long bytes) {
@@ -46,7 +44,7 @@ void AddProgress(unsigned long long bytes) {
 }
 
 void SetProgressStatus(const TStr& text) {
-    if (progress.Page) SetDlgItemTextA(progress.Page, idProgressStatus, text.c_str());
+    if (progress.Page) SetDlgItemTextA(progress.Page, IDC_PROGRESS_STATUS, text.c_str());
 }
 
 int AskFromProgress(const TStr& caption, const TStr& text, UINT type) {

@@ -15,13 +15,6 @@
 
 #include "config/wqString.h"
 
-// Control ids of the progress page.
-enum {
-    idProgressStatus = 106,   // the file being processed
-    idProgressFileBar = 107,  // progress of the current file
-    idProgressAllBar = 109    // progress of all files
-};
-
 struct TProgressState {
     HWND Page;                        // the open progress page, or 0
     volatile LONG CancelRequested;    // Cancel pressed, not yet answered
@@ -38,7 +31,8 @@ TProgressState& Progress();
 void ResetProgress(HWND page);
 
 // A bar position: done / total in percent, to the nearest integer (a half to
-// the even neighbour), at most 100; a total of 0 counts as complete.
+// the even neighbour), at most 100; a total of 0 (an empty file, nothing
+// selected) counts as complete.
 int PercentOf(unsigned long long done, unsigned long long total);
 // Sends both bar positions from the counters, each only when it changed.
 void UpdateProgressBars();

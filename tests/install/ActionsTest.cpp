@@ -11,7 +11,7 @@
 #include "install/IniEdit.h"
 #include "install/InstallTestDoubles.h"
 #include "install/Log.h"
-#include "install/PageServices.h"
+#include "ui/Msg.h"
 #include "support/InstallTestSupport.h"
 #include "support/SystemTestSupport.h"
 #include "support/TestPrint.h"
