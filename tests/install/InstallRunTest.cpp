@@ -1,0 +1,250 @@
+// Real installations under Wine: a package built with the packaging tool,
+// the run state a setup driver would leave, InstallRun with its real
+// progress page and worker, a watcher thread answering the page and its
+// questions; then the machine is checked.
+#include "install/Install.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "config/RunState.h"
+#include "config/wqErrors.h"
+#include "config/wqPath.h"
+#include "config/wqRegIni.h"
+#include "install/InstallTestDoubles.h"
+#include "install/Log.h"
+#include "install/Progress.h"
+#include "support/InstallTestSupport.h"
+#include "support/SystemTestSupport.h"
+#include "support/TestPrint.h"
+#include "support/TextTestSupport.h"
+#include "support/WinTestSupport.h"
+#include "system/wqFileUtils.h"
+#include "system/wqShellLink.h"
+#include "system/wqUtils.h"
+
+namespace {
+
+const char kPageCaption[] = "Installation progress";
+const char kProgram[] = "Tarv Test App";
+const std::string kUninstallKey = std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + kProgram;
+
+// Answers the progress page and the boxes of this process as a scenario
+// says, and records what each box showed ("caption|texts").
+class PageWatcher {
+public:
+    // pageAction runs once on the progress page when it appears (may be
+    // null); every other box is answered with `answer`.
+    PageWatcher(void (*pageAction)(HWND), int answer) : pageAction_(pageAction), answer_(answer) {
+        thread_ = CreateThread(nullptr, 0, Loop, this, 0, nullptr);
+    }
+    ~PageWatcher() {
+        stop_ = true;
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+    }
+    std::vector<std::string> Boxes() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return boxes_;
+    }
+
+private:
+    static DWORD WINAPI Loop(void* self) {
+        for (auto* w = static_cast<PageWatcher*>(self); !w->stop_; Sleep(10)) EnumWindows(Visit, (LPARAM)w);
+        return 0;
+    }
+    static BOOL CALLBACK Texts(HWND child, LPARAM out) {
+        char cls[32], text[512];
+        GetClassNameA(child, cls, sizeof cls);
+        if (lstrcmpiA(cls, "Static") == 0 && GetWindowTextA(child, text, sizeof text) > 0)
+            *reinterpret_cast<std::string*>(out) += text;
+        return TRUE;
+    }
+    static BOOL CALLBACK Visit(HWND window, LPARAM self) {
+        auto* w = reinterpret_cast<PageWatcher*>(self);
+        DWORD pid = 0;
+        char cls[32], caption[256] = "";
+        GetWindowThreadProcessId(window, &pid);
+        GetClassNameA(window, cls, sizeof cls);
+        if (pid != GetCurrentProcessId() || strcmp(cls, "#32770") || !IsWindowVisible(window) ||
+            !w->seen_.insert(window).second)
+            return TRUE;
+        GetWindowTextA(window, caption, sizeof caption);
+        if (strcmp(caption, kPageCaption) == 0) {
+            if (w->pageAction_) w->pageAction_(window);
+            return TRUE;
+        }
+        std::string texts = std::string(caption) + "|";
+        EnumChildWindows(window, Texts, (LPARAM)&texts);
+        {
+            std::lock_guard<std::mutex> lock(w->mutex_);
+            w->boxes_.push_back(texts);
+        }
+        PostMessageA(window, WM_COMMAND, (WPARAM)w->answer_, 0);
+        return TRUE;
+    }
+    void (*pageAction_)(HWND);
+    int answer_;
+    volatile bool stop_ = false;
+    HANDLE thread_;
+    std::set<HWND> seen_;
+    std::mutex mutex_;
+    std::vector<std::string> boxes_;
+};
+
+void PressCancel(HWND page) { PostMessageA(page, WM_COMMAND, 103, 0); }
+
+class InstallRunTest : public testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* d : {"pkg", "pkg\\Presetup", "pkg\\Data", "temp", "local", "local\\deep"})
+            CreateDirectoryA((root / d).c_str(), nullptr);
+        TRunState& run = RunState();
+        run = TRunState();
+        run.ExeName = setup.c_str();
+        run.Instance = GetModuleHandleA(nullptr);
+        run.TempDir = (temp + "\\").c_str();
+        run.IniFileName = (temp + "\\Tarv.ini").c_str();
+        run.LngFileName = (temp + "\\Tarv.lng").c_str();
+        run.InstallPath = "%Target%";
+        run.Language = "ENU";
+        messageWindowRecord.clear();
+        ASSERT_TRUE(StartComLibrary());
+        Ini("");
+        ASSERT_TRUE(WriteBytes(temp + "\\Tarv.lng",
+                               "[Strings]\r\n1=Really cancel?\r\n2=Reading\r\n3=Counting\r\n4=No room on %Target%\r\n"
+                               "5=Registry\r\n6=INI\r\n7=Shortcuts\r\n8=Servers\r\n9=Fonts\r\n100=Unpacking %s\r\n"
+                               "101=Skipping %s\r\n102=Copying %s\r\n110=Newer file\r\n111=Replace the newer %s?\r\n"));
+    }
+    void TearDown() override {
+        (void)ProfileFlushAll();
+        StopLog();
+        TakeError();
+        EndComLibrary();
+        RunState() = TRunState();
+        DeleteRegTreeForTest(HKEY_LOCAL_MACHINE, kUninstallKey);
+        DeleteRegTreeForTest(HKEY_CURRENT_USER, "Software\\TarvTest");
+    }
+    // Tarv.ini with the run's variables and `config` lines added to [Config].
+    void Ini(const std::string& config) {
+        ASSERT_TRUE(WriteBytes(temp + "\\Tarv.ini", "[Config]\r\nInsFiles=App\r\nLogFile=" + log + "\r\n" + config +
+                                                        "[Variables]\r\nProgramName=" + kProgram + "\r\nTarget=" +
+                                                        target + "\r\n"));
+    }
+    void Data(const std::string& name, const std::string& bytes) {
+        TStr path = (root / ("pkg\\Data\\" + name)).c_str();
+        CreatePath(FolderPart(path));
+        ASSERT_TRUE(WriteBytes(path.c_str(), bytes));
+    }
+    void Script(const std::string& text) { ASSERT_TRUE(WriteBytes(temp + "\\App.ins", text)); }
+    // The package: the packaging tool over pkg\, with our installer in front.
+    void Pack() {
+        ASSERT_TRUE(WriteBytes(root / "pkg\\Presetup\\Tarv.ini", "[Config]\r\n"));
+        std::string command = std::string("\"") + TARVPACK_EXE + "\" build \"" + root / "pkg" + "\" \"" + setup +
+                              "\" --installer \"" + TARV_SETUP_STUB + "\"";
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi;
+        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) << command;
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        DWORD code = 1;
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+        ASSERT_EQ(code, 0u) << command;
+    }
+    std::string Log() { return ReadBytes(log); }
+
+    ScratchFolder root;
+    std::string temp = root / "temp", target = root / "target", setup = root / "setup.exe";
+    std::string log = root / "install.log";
+};
+
+TEST_F(InstallRunTest, AFullInstallationLeavesItsFilesValuesAndLog) {
+    Data("a.txt", "alpha");
+    Data("Sub\\b.txt", "beta");
+    Data("Docs\\one.doc", "1");
+    Data("Docs\\Deep\\two.doc", "22");
+    Data("server.dll", ReadBytes(HelperPath("TestComServer.dll")));
+    ASSERT_TRUE(CopyFileA((std::string(TARV_FIXTURES_DIR) + "/fonts/DejaVuSansMono-Oblique.ttf").c_str(),
+                          (root / "pkg\\Data\\mono.ttf").c_str(), FALSE));
+    ASSERT_TRUE(SetLastWriteTime(root / "pkg\\Data\\a.txt", FileTimeOfLocal({2021, 3, 4, 5, 6, 8})));
+    ASSERT_TRUE(SetFileAttributesA((root / "pkg\\Data\\Sub\\b.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(WriteBytes(root / "local\\l1.txt", "local one") && WriteBytes(root / "local\\deep\\l2.txt", "l2"));
+    Pack();
+    ASSERT_TRUE(CopyFileA(HelperPath("ExitWith.exe").c_str(), (temp + "\\UnTarv.exe").c_str(), FALSE));
+    const std::string app = HelperPath("TestRunApp.exe"), record = root / "record.txt";
+    Script("[CopyFiles]\r\nMain=%InstallPath%\r\n"
+           "[Main]\r\na.txt=,,0\r\nSub\\b.txt=,,0\r\nDocs\\*.*=Manual\\*.*,,0\r\nserver.dll=,,4\r\nmono.ttf=,,9\r\n" +
+           root / "local\\*.*" + "=Local\\*.*,,64\r\n"
+           "[AddReg]\r\nKeys=HKCU\\Software\\TarvTest\\App\r\n[Keys]\r\nPath=\"%InstallPath%\",0\r\nCount=#3,0\r\n"
+           "[AddIni]\r\nIni=%InstallPath%\\app.ini\r\n[Ini]\r\nMain,Size=10,0\r\n"
+           "[Shortcuts]\r\nMenu=%InstallPath%\\Menu\r\n[Menu]\r\nApp=%InstallPath%\\a.txt,,,0\r\n"
+           "[RunApp]\r\nGo=\"" + app + "\",\"" + record + "\",,0\r\n");
+    RunState().UninstallEnabled = true;
+    Ini("DisplayVersion=1.0\r\nPublisher=Tarv tests\r\nDisplayIcon=%InstallPath%\\a.txt\r\n");
+    {
+        PageWatcher watcher(nullptr, IDOK);
+        ASSERT_TRUE(InstallRun());
+        EXPECT_EQ(watcher.Boxes(), std::vector<std::string>{});
+    }
+    const TRunState& run = RunState();
+    EXPECT_EQ(run.InstallPath, target.c_str());
+    EXPECT_FALSE(run.RebootNeeded);
+    const struct { const char* path; const char* bytes; } files[] = {
+        {"a.txt", "alpha"},        {"Sub\\b.txt", "beta"},           {"Manual\\one.doc", "1"},
+        {"Manual\\Deep\\two.doc", "22"}, {"Local\\l1.txt", "local one"}, {"Local\\deep\\l2.txt", "l2"},
+        {"app.ini", "[Main]\r\nSize=10\r\n"},
+    };
+    for (const auto& f : files) EXPECT_EQ(ReadBytes(target + "\\" + f.path), f.bytes) << f.path;
+    FILETIME t = LastWriteTimeOf(target + "\\a.txt"), want = FileTimeOfLocal({2021, 3, 4, 5, 6, 8});
+    EXPECT_EQ(CompareFileTime(&t, &want), 0);
+    EXPECT_TRUE(GetFileAttributesA((target + "\\Sub\\b.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_NE(ReadBytes(target + "\\Menu\\App.lnk"), "<missing>");
+    EXPECT_EQ(ReadBytes(record).substr(0, 7), "start||");
+    EXPECT_EQ(RegValueForTest(HKEY_CURRENT_USER, "Software\\TarvTest\\ComServer", "server.dll"), "registered");
+    EXPECT_EQ(RegValueForTest(HKEY_CURRENT_USER, "Software\\TarvTest\\App", "Path"), "\"" + target + "\"");
+    const std::string ntFonts = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts\\mono.ttf";
+    EXPECT_EQ(RegValueForTest(HKEY_LOCAL_MACHINE, ntFonts.substr(5, ntFonts.size() - 14), "mono.ttf"), target + "\\mono.ttf");
+    const std::string windowsUnTarv = AddBackslash(GetWindowsFolder()).c_str() + std::string("UnTarv.exe");
+    const struct { const char* name; std::string data; } uninstall[] = {
+        {"DisplayName", kProgram},         {"UninstallString", windowsUnTarv + " \"" + log + "\""},
+        {"DisplayIcon", target + "\\a.txt"}, {"DisplayVersion", "1.0"}, {"Publisher", "Tarv tests"},
+        {"InstallLocation", target},       {"EstimatedSize", std::string("\x4D\x01\0\0", 4)},  // 341169 bytes: 333 KB
+    };
+    for (const auto& v : uninstall) EXPECT_EQ(RegValueForTest(HKEY_LOCAL_MACHINE, kUninstallKey, v.name), v.data) << v.name;
+    EXPECT_EQ(messageWindowRecord, (std::vector<std::string>{"show Reading", "hide", "show Counting", "hide",
+                                                             "show Servers", "hide", "show Registry", "hide", "show INI",
+                                                             "hide", "show Fonts", "hide", "show Shortcuts", "hide",
+                                                             "hide"}));  // RunApp: no text of its own
+    const std::string t2 = target + "\\", key = "HKLM\\" + kUninstallKey;
+    // Archive order (Docs\ before Sub\ before a.txt), then the local pass;
+    // mono.ttf has flag 1: in RegFonts only. HKCU\Software\TarvTest was
+    // made by the COM server, registered before the registry values.
+    EXPECT_EQ(Log(), "[CreateDirs]\r\n" + target + "=\r\n" + t2 + "Manual=\r\n" + t2 + "Manual\\Deep=\r\n" + t2 + "Sub=\r\n" +
+                         t2 + "Local=\r\n" + t2 + "Local\\deep=\r\n" + t2 + "Menu=\r\n\r\n"
+                         "[CopyFiles]\r\n" + t2 + "Manual\\Deep\\two.doc=\r\n" + t2 + "Manual\\one.doc=\r\n" + t2 +
+                         "Sub\\b.txt=\r\n" + t2 + "a.txt=\r\n" + t2 + "server.dll=\r\n" + t2 + "Local\\l1.txt=\r\n" +
+                         t2 + "Local\\deep\\l2.txt=\r\n\r\n"
+                         "[RegServers]\r\n" + t2 + "server.dll=\r\n\r\n"
+                         "[CreateKeys]\r\nHKCU\\Software\\TarvTest\\App=\r\n" + key + "=\r\n\r\n"
+                         "[AddReg]\r\nHKCU\\Software\\TarvTest\\App\\Path=\"" + target + "\"\r\nHKCU\\Software\\TarvTest\\App\\Count=#3\r\n" +
+                         ntFonts + "=\r\n" + key + "\\DisplayIcon=" + t2 + "a.txt\r\n" + key + "\\DisplayVersion=1.0\r\n" + key +
+                         "\\Publisher=Tarv tests\r\n" + key + "\\InstallLocation=" + target + "\r\n" + key + "\\EstimatedSize=#333\r\n\r\n"
+                         "[AddIni]\r\n" + t2 + "app.ini,Main,Size=10\r\n\r\n"
+                         "[RegFonts]\r\n" + t2 + "mono.ttf=\r\n\r\n"
+                         "[Shortcuts]\r\n" + t2 + "Menu\\App=\r\n\r\n");
+    DeleteFileA(windowsUnTarv.c_str());
+    HKEY fonts;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ntFonts.substr(5, ntFonts.size() - 14).c_str(), 0, KEY_SET_VALUE, &fonts) == 0) {
+        RegDeleteValueA(fonts, "mono.ttf");
+        RegCloseKey(fonts);
+    }
+}
+
+}  // namespace
