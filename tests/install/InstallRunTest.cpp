@@ -16,6 +16,7 @@
 #include "config/wqErrors.h"
 #include "config/wqPath.h"
 #include "config/wqRegIni.h"
+#include "install/Actions.h"
 #include "install/InstallTestDoubles.h"
 #include "install/Log.h"
 #include "install/Progress.h"
@@ -159,6 +160,20 @@ protected:
         ASSERT_EQ(code, 0u) << command;
     }
     std::string Log() { return ReadBytes(log); }
+    // Runs InstallRun with the page handled by `pageAction` and every box
+    // answered with `answer`; the boxes seen go to `boxes`.
+    bool Run(void (*pageAction)(HWND), int answer, std::vector<std::string>* boxes = nullptr) {
+        TRunState& run = RunState();
+        for (TStrList* list : {&run.ArchiveFileList, &run.LocalFileList, &run.RegValueList, &run.IniValueList,
+                               &run.ShortcutList, &run.RunList, &run.ServerList, &run.FontList})
+            list->Clear();
+        run.RebootNeeded = false;
+        (void)ProfileFlushAll();
+        PageWatcher watcher(pageAction, answer);
+        bool ok = InstallRun();
+        if (boxes) *boxes = watcher.Boxes();
+        return ok;
+    }
 
     ScratchFolder root;
     std::string temp = root / "temp", target = root / "target", setup = root / "setup.exe";
@@ -245,6 +260,72 @@ TEST_F(InstallRunTest, AFullInstallationLeavesItsFilesValuesAndLog) {
         RegDeleteValueA(fonts, "mono.ttf");
         RegCloseKey(fonts);
     }
+}
+
+TEST_F(InstallRunTest, NewerFileRulesAndTheirQuestion) {
+    Data("ver.exe", ReadBytes(HelperPath("TestVersion_1_2_0_0.exe")));
+    Data("new.txt", "new");
+    Pack();
+    const std::string newer = ReadBytes(HelperPath("TestVersion_1_2_0_1.exe")), older = ReadBytes(root / "pkg\\Data\\ver.exe");
+    // "%" in the text is shown as it is: the text is never a format.
+    std::string lng = ReadBytes(temp + "\\Tarv.lng");
+    lng.replace(lng.find("%s?"), 3, "%s? (%d%%)");
+    ASSERT_TRUE(WriteBytes(temp + "\\Tarv.lng", lng));
+    const std::string question = "Newer file|Replace the newer ver.exe? (%d%%)";
+    const struct { const char* flags; int answer; bool replaced; bool asked; } cases[] = {
+        {"0", IDYES, true, true}, {"0", IDNO, false, true}, {"16", IDYES, false, false},
+        {"2", IDNO, true, false}, {"34", IDYES, false, false},  // 32: an existing file stays
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("flags ") + c.flags);
+        CreateDirectoryA(target.c_str(), nullptr);
+        ASSERT_TRUE(WriteBytes(target + "\\ver.exe", newer));
+        DeleteFileA((target + "\\new.txt").c_str());
+        Script(std::string("[CopyFiles]\r\nMain=%InstallPath%\r\n[Main]\r\nver.exe=,1.2.0.0,") + c.flags +
+               "\r\nnew.txt=,," + c.flags + "\r\n");
+        std::vector<std::string> boxes;
+        EXPECT_TRUE(Run(nullptr, c.answer, &boxes));
+        EXPECT_EQ(ReadBytes(target + "\\ver.exe") == older, c.replaced);
+        EXPECT_EQ(boxes, c.asked ? std::vector<std::string>{question} : std::vector<std::string>{});
+        EXPECT_EQ(ReadBytes(target + "\\new.txt"), "new");  // a missing file is always installed
+    }
+}
+
+TEST_F(InstallRunTest, ADestinationInUseIsReplacedAtTheRestart) {
+    Data("busy.dll", ReadBytes(HelperPath("TestComServer.dll")));
+    Pack();
+    Script("[CopyFiles]\r\nMain=%InstallPath%\r\n[Main]\r\nbusy.dll=,,6\r\n");
+    CreateDirectoryA(target.c_str(), nullptr);
+    const std::string busy = target + "\\busy.dll";
+    ASSERT_TRUE(WriteBytes(busy, "old"));
+    HANDLE held = CreateFileA(busy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_TRUE(Run(nullptr, IDOK));
+    EXPECT_TRUE(RunState().RebootNeeded);
+    ASSERT_EQ(RunState().ServerList.Count(), 1);
+    EXPECT_EQ(RunState().ServerList[0], (busy + "=0,1").c_str());
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((target + "\\Tar*.tmp").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    FindClose(search);
+    const std::string temporary = target + "\\" + found.cFileName;
+    EXPECT_EQ(ReadBytes(temporary), ReadBytes(HelperPath("TestComServer.dll")));
+    EXPECT_EQ(Log(), "[CopyFiles]\r\n" + busy + "=\r\n\r\n[RegServers]\r\n" + busy + "=\r\n\r\n");
+    const std::string runOnce = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+    EXPECT_EQ(RegValueForTest(HKEY_LOCAL_MACHINE, runOnce, RunOnceValueName(busy.c_str()).c_str()),
+              RemoveBackslash(GetSystemFolder()).c_str() + std::string("\\regsvr32.exe /s \"") + busy + "\"");
+    CloseHandle(held);
+    // Wine's restart: pending renames are carried out, then RunOnce runs.
+    std::string command = "wineboot.exe -r";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    WaitForSingleObject(pi.hProcess, 60000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    EXPECT_EQ(ReadBytes(busy), ReadBytes(HelperPath("TestComServer.dll")));
+    EXPECT_EQ(ReadBytes(temporary), "<missing>");
+    EXPECT_EQ(RegValueForTest(HKEY_CURRENT_USER, "Software\\TarvTest\\ComServer", "busy.dll"), "registered");
 }
 
 }  // namespace
