@@ -99,6 +99,19 @@ private:
 };
 
 void PressCancel(HWND page) { PostMessageA(page, WM_COMMAND, 103, 0); }
+void PressEsc(HWND page) {
+    SetForegroundWindow(page);
+    keybd_event(VK_ESCAPE, 0, 0, 0);
+    keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+}
+// The close box and Alt+F4 (both IDCANCEL to a dialog); the page must stay.
+bool pageStayed = false;
+void PressClose(HWND page) {
+    PostMessageA(page, WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostMessageA(page, WM_COMMAND, IDCANCEL, 0);
+    Sleep(300);
+    pageStayed = IsWindow(page) && IsWindowVisible(page);
+}
 
 class InstallRunTest : public testing::Test {
 protected:
@@ -326,6 +339,37 @@ TEST_F(InstallRunTest, ADestinationInUseIsReplacedAtTheRestart) {
     EXPECT_EQ(ReadBytes(busy), ReadBytes(HelperPath("TestComServer.dll")));
     EXPECT_EQ(ReadBytes(temporary), "<missing>");
     EXPECT_EQ(RegValueForTest(HKEY_CURRENT_USER, "Software\\TarvTest\\ComServer", "busy.dll"), "registered");
+}
+
+// Enough files that the pass outlasts the watcher's reaction.
+const int kManyFiles = 150;
+
+TEST_F(InstallRunTest, CancelAsksOnceYesStopsEverythingNoGoesOn) {
+    for (int i = 0; i < kManyFiles; ++i) Data("f" + std::to_string(1000 + i) + ".bin", std::string(40000, 'x'));
+    Pack();
+    ASSERT_TRUE(WriteBytes(root / "local\\l.txt", "l"));
+    Script("[CopyFiles]\r\nMain=%InstallPath%\r\n[Main]\r\n*.*=,,0\r\n" + root / "local\\*.*" + "=L\\*.*,,64\r\n"
+           "[AddReg]\r\nK=HKCU\\Software\\TarvTest\r\n[K]\r\nV=1,0\r\n");
+    const std::vector<std::string> question = {std::string(kProgram) + "|Really cancel?"};
+    const struct { void (*action)(HWND); int answer; bool ok; std::vector<std::string> boxes; } cases[] = {
+        {PressCancel, IDYES, false, question}, {PressCancel, IDNO, true, question},
+        {PressEsc, IDNO, true, question},      {PressClose, IDYES, true, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer == IDYES ? "Yes" : "No");
+        RemoveTreeForTest(target);
+        pageStayed = false;
+        std::vector<std::string> boxes;
+        EXPECT_EQ(Run(c.action, c.answer, &boxes), c.ok);
+        EXPECT_EQ(boxes, c.boxes);
+        int installed = 0;
+        for (int i = 0; i < kManyFiles; ++i) installed += ReadBytes(target + "\\f" + std::to_string(1000 + i) + ".bin").size() == 40000;
+        EXPECT_EQ(installed == kManyFiles, c.ok) << installed;
+        EXPECT_EQ(ReadBytes(target + "\\L\\l.txt"), c.ok ? "l" : "<missing>");
+        EXPECT_EQ(RegValueForTest(HKEY_CURRENT_USER, "Software\\TarvTest", "V"), c.ok ? "1" : "<absent>");
+        if (c.action == PressClose) EXPECT_TRUE(pageStayed);
+        DeleteRegTreeForTest(HKEY_CURRENT_USER, "Software\\TarvTest");
+    }
 }
 
 }  // namespace
