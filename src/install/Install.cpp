@@ -64,16 +64,25 @@ bool CountBytes(unsigned long long& total) {
     return true;
 }
 
-// The folder is expanded, absolute, created (and logged) and large enough.
-bool PrepareInstallFolder(unsigned long long totalBytes) {
+// The installation folder, expanded and absolute, stored back before the
+// scripts are read, so that every path they make from %InstallPath% is
+// absolute too (the uninstaller resolves nothing against its own folder).
+bool TakeInstallFolder() {
     TRunState& run = RunState();
     TStr folder;
+    if (!BuildVariableTable()) return false;
     if (!ResolveInstallFolder(run.InstallPath, folder)) {
         ErrorBox("The installation folder \"" + ExpandVariables(run.InstallPath) +
                  "\" cannot be used: it must be a folder path without \",\" or a double quote.");
         return false;
     }
     run.InstallPath = folder;
+    return BuildVariableTable();
+}
+
+// The folder is created (and logged) and large enough.
+bool PrepareInstallFolder(unsigned long long totalBytes) {
+    const TStr& folder = RunState().InstallPath;
     if (!ForceFolderPath(folder)) return false;
     if (FreeDiskSpaceKB(folder) < DivRoundHalfEven(totalBytes, 1024)) {
         TStr text;
@@ -214,7 +223,7 @@ bool RegisterUninstaller(unsigned long long installedBytes) {
 bool InstallRun() {
     TRunState& run = RunState();
     ResetProgress(nullptr);
-    if (!BuildVariableTable()) return false;
+    if (!TakeInstallFolder()) return false;
     TStr logFile;
     if (!ProfileReadString(run.IniFileName, "Config", "LogFile", "", logFile)) return false;
     StartLog(ExpandVariables(logFile));

@@ -36,6 +36,7 @@ protected:
         DeleteRegTreeForTest(HKEY_CURRENT_USER, kTestKey);
         StartLog(log.c_str());
         messageWindowRecord.clear();
+        SetMessageBoxTitle("");
     }
     void TearDown() override {
         (void)ProfileFlushAll();

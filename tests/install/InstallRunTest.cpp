@@ -140,6 +140,7 @@ protected:
         StopLog();
         TakeError();
         EndComLibrary();
+        SetMessageBoxTitle("");
         RunState() = TRunState();
         DeleteRegTreeForTest(HKEY_LOCAL_MACHINE, kUninstallKey);
         DeleteRegTreeForTest(HKEY_CURRENT_USER, "Software\\TarvTest");
@@ -339,6 +340,123 @@ TEST_F(InstallRunTest, ADestinationInUseIsReplacedAtTheRestart) {
     EXPECT_EQ(ReadBytes(busy), ReadBytes(HelperPath("TestComServer.dll")));
     EXPECT_EQ(ReadBytes(temporary), "<missing>");
     EXPECT_EQ(RegValueForTest(HKEY_CURRENT_USER, "Software\\TarvTest\\ComServer", "busy.dll"), "registered");
+}
+
+TEST_F(InstallRunTest, FreeSpaceOfTheRealDriveRoundedToTheNearestKilobyte) {
+    const char* small = getenv("TARV_SMALL_DRIVE");  // 64 KiB, tools/test-fixtures.sh
+    if (!small) GTEST_SKIP() << "no small drive";
+    std::string drive = std::string("Z:") + small;
+    for (char& c : drive) c = c == '/' ? '\\' : c;
+    target = drive + "\\target";
+    Ini("");
+    Script("[CopyFiles]\r\nMain=%InstallPath%\r\n[Main]\r\nbig.bin=,,0\r\n");
+    // 66048 bytes are 64.5 KiB, which rounds to 64 (the even neighbour): the
+    // check lets it through and the disk then fills up; one byte more needs 65.
+    const struct { size_t bytes; std::string box; } cases[] = {
+        {66049, std::string(kProgram) + "|No room on " + target},
+        {66048, "Error|Cannot install file " + target + "\\big.bin"},
+    };
+    for (const auto& c : cases) {
+        Data("big.bin", std::string(c.bytes, 'b'));
+        Pack();
+        std::vector<std::string> boxes;
+        SetMessageBoxTitle(kProgram);
+        EXPECT_EQ(Run(nullptr, IDOK, &boxes), c.box[0] != 'N' && c.box.find("No room") == std::string::npos);
+        EXPECT_EQ(boxes, std::vector<std::string>{c.box}) << c.bytes;
+        EXPECT_EQ(ReadBytes(target + "\\big.bin"), "<missing>");
+    }
+    RemoveTreeForTest(target);
+}
+
+TEST_F(InstallRunTest, AFolderWithACommaIsRefusedARelativeOneMadeAbsolute) {
+    Data("a.txt", "a");
+    Pack();
+    Script("[CopyFiles]\r\nMain=%InstallPath%\r\n[Main]\r\na.txt=,,0\r\n");
+    RunState().InstallPath = "%Target%,x";
+    std::vector<std::string> boxes;
+    EXPECT_FALSE(Run(nullptr, IDOK, &boxes));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("without \",\" or a double quote"), std::string::npos) << boxes[0];
+    EXPECT_EQ(Log(), "<missing>");
+    char current[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, current);
+    SetCurrentDirectoryA(root.Path().c_str());
+    RunState().InstallPath = "rel\\app\\";
+    bool ok = Run(nullptr, IDOK);
+    SetCurrentDirectoryA(current);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(RunState().InstallPath, (root / "rel\\app").c_str());
+    EXPECT_EQ(Log(), "[CreateDirs]\r\n" + root / "rel=\r\n" + root / "rel\\app=\r\n\r\n[CopyFiles]\r\n" +
+                         root / "rel\\app\\a.txt=\r\n\r\n");
+}
+
+TEST_F(InstallRunTest, APageThatCannotOpenAndAnErrorOnTheWorkerEndTheRunWithTheirBox) {
+    Data("a.txt", "a");
+    Pack();
+    Script("[CopyFiles]\r\nMain=%InstallPath%\r\n[Main]\r\na.txt=,,0\r\n");
+    CreateDirectoryA(target.c_str(), nullptr);  // nothing to log before the file pass
+    RunState().Instance = GetModuleHandleA("kernel32.dll");  // no DLG_PROGRESS there
+    std::vector<std::string> boxes;
+    SetMessageBoxTitle(kProgram);
+    EXPECT_FALSE(Run(nullptr, IDOK, &boxes));
+    EXPECT_EQ(boxes, std::vector<std::string>{std::string(kProgram) + "|Cannot show the installation progress page!"});
+    EXPECT_EQ(ReadBytes(target + "\\a.txt"), "<missing>");
+    RunState().Instance = GetModuleHandleA(nullptr);
+    const std::string badLog = root / "no\\such\\install.log";
+    Ini("LogFile=" + badLog + "\r\n");  // the first key of a name wins: this one
+    std::string ini = ReadBytes(temp + "\\Tarv.ini");
+    ini.erase(ini.find("LogFile=" + log), ("LogFile=" + log + "\r\n").size());
+    ASSERT_TRUE(WriteBytes(temp + "\\Tarv.ini", ini));
+    EXPECT_FALSE(Run(nullptr, IDOK, &boxes));
+    EXPECT_EQ(boxes, std::vector<std::string>{std::string(kProgram) + "|Cannot open file " + badLog});
+}
+
+TEST_F(InstallRunTest, Windows98ReadsItsScriptAndQueuesTheReplacementInWininit) {
+    const TStr wininit = AddBackslash(GetWindowsFolder()) + "wininit.ini";
+    if (FileExists(wininit)) GTEST_SKIP() << "this prefix has a wininit.ini of its own";
+    Data("busy.txt", "new");
+    Pack();
+    ASSERT_TRUE(WriteBytes(temp + "\\App.9x", "[CopyFiles]\r\nMain=%InstallPath%\r\n[Main]\r\nbusy.txt=,,2\r\n"));
+    ASSERT_TRUE(WriteBytes(temp + "\\App.nt", "[CopyFiles]\r\nMain=%InstallPath%\\nt\r\n[Main]\r\nbusy.txt=,,2\r\n"));
+    CreateDirectoryA(target.c_str(), nullptr);
+    ASSERT_TRUE(WriteBytes(target + "\\busy.txt", "old"));
+    HANDLE held = CreateFileA((target + "\\busy.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    bool ok;
+    {
+        OSVersionOverride win98(MakeOSVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10, 1998, ""));
+        ok = Run(nullptr, IDOK);
+    }
+    CloseHandle(held);
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(RunState().RebootNeeded);
+    std::string lines = ReadBytes(wininit.c_str());
+    DeleteFileA(wininit.c_str());
+    char shortTarget[MAX_PATH];
+    GetShortPathNameA((target + "\\busy.txt").c_str(), shortTarget, MAX_PATH);
+    EXPECT_EQ(lines.substr(0, lines.find('=', 25)), "[Rename]\r\nNUL=" + std::string(shortTarget) + "\r\n" + shortTarget);
+    EXPECT_EQ(Log(), "[CopyFiles]\r\n" + target + "\\busy.txt=\r\n\r\n");
+}
+
+TEST_F(InstallRunTest, TwoInstallationsShareOneLogAndABadProgramNameIsNotRegistered) {
+    Data("a.txt", "a");
+    Data("b.txt", "b");
+    Pack();
+    Script("[CopyFiles]\r\nMain=%InstallPath%\r\n[Main]\r\na.txt=,,0\r\n");
+    ASSERT_TRUE(Run(nullptr, IDOK));
+    Script("[CopyFiles]\r\nMain=%InstallPath%\r\n[Main]\r\nb.txt=,,0\r\na.txt=,,0\r\n");
+    ASSERT_TRUE(CopyFileA(HelperPath("ExitWith.exe").c_str(), (temp + "\\UnTarv.exe").c_str(), FALSE));
+    RunState().UninstallEnabled = true;
+    std::string ini = ReadBytes(temp + "\\Tarv.ini");
+    ini.replace(ini.find("ProgramName=") + 12, strlen(kProgram), "Bad\\Name");
+    ASSERT_TRUE(WriteBytes(temp + "\\Tarv.ini", ini));
+    std::vector<std::string> boxes;
+    ASSERT_TRUE(Run(nullptr, IDOK, &boxes));
+    EXPECT_EQ(boxes, std::vector<std::string>{"Bad\\Name|The uninstaller is not registered: the program name "
+                                              "\"Bad\\Name\" is empty or holds \"\\\"."});
+    EXPECT_EQ(RegValueForTest(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Bad\\Name",
+                              "DisplayName"), "<absent>");
+    EXPECT_EQ(Log(), "[CreateDirs]\r\n" + target + "=\r\n\r\n[CopyFiles]\r\n" + target + "\\a.txt=\r\n" + target +
+                         "\\b.txt=\r\n\r\n");
 }
 
 // Enough files that the pass outlasts the watcher's reaction.
