@@ -82,6 +82,11 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
         target_link_options(${name} PRIVATE -static -Wl,--kill-at)
         target_link_libraries(${name} advapi32)
     endforeach()
+    # The install benchmark's file pass (tools/bench/bench-install.sh).
+    add_executable(BenchInstall tools/bench/install/BenchInstall.cpp ${tarv_resources})
+    target_link_libraries(BenchInstall tarv_win)
+    target_compile_options(BenchInstall PRIVATE -O2)
+    target_link_options(BenchInstall PRIVATE -static)
     if(TARGET install_tests)
         target_compile_definitions(install_tests PRIVATE
             TARVPACK_EXE="Z:$<TARGET_FILE:TarvPack>" TARV_SETUP_STUB="Z:$<TARGET_FILE:Tarv>")

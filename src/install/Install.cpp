@@ -31,6 +31,7 @@ HANDLE workerThread = nullptr;
 HBITMAP pageBitmap = nullptr;
 volatile LONG workerResumed = 0;
 volatile LONG workerAbandoned = 0;  // the page never opened: the worker ends at once
+unsigned long long totalBytes = 0;  // the run's count, the lower bar's 100 %
 
 // Shows the localised string in the message window; false when Tarv.lng
 // could not be opened (raised).
@@ -227,9 +228,8 @@ bool InstallRun() {
     TStr logFile;
     if (!ProfileReadString(run.IniFileName, "Config", "LogFile", "", logFile)) return false;
     StartLog(ExpandVariables(logFile));
-    unsigned long long totalBytes = 0;
+    totalBytes = 0;
     if (!ReadScripts() || !CountBytes(totalBytes) || !PrepareInstallFolder(totalBytes)) return false;
-    Progress().TotalBytes = totalBytes;
     bool ok = RunFilePass() && LogFlush() && RunPostInstallSteps();
     if (ok && run.UninstallEnabled && IsLogActive()) ok = RegisterUninstaller(totalBytes);
     return ok;
@@ -258,7 +258,8 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
             break;
         }
         InterlockedExchange(&progress.CancelRequested, 0);
-        progress.Page = page;
+        ResetProgress(page);
+        progress.TotalBytes = totalBytes;
         workerResumed = 1;
         ResumeThread(workerThread);
         break;
@@ -276,8 +277,12 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
         else
             RegisterHotKey(page, IDC_CANCEL, 0, VK_ESCAPE);
         break;
+    case WM_PROGRESS_STATUS:
+        ShowPendingStatus();
+        break;
     case WM_DESTROY:
         UnregisterHotKey(page, IDC_CANCEL);
+        DropPendingStatus();
         break;
     case WM_HOTKEY:
         if (wParam == IDC_CANCEL) PostMessageA(page, WM_COMMAND, IDC_CANCEL, 0);

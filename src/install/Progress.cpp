@@ -11,8 +11,11 @@ static TProgressState progress;
 TProgressState& Progress() { return progress; }
 
 void ResetProgress(HWND page) {
+    DropPendingStatus();
     progress = TProgressState();
     progress.Page = page;
+    progress.FileBar = page ? GetDlgItem(page, IDC_PROGRESS_FILE_BAR) : nullptr;
+    progress.AllBar = page ? GetDlgItem(page, IDC_PROGRESS_ALL_BAR) : nullptr;
     progress.FileBarSent = progress.AllBarSent = -1;
 }
 
@@ -20,21 +23,21 @@ int PercentOf(unsigned long long done, unsigned long long total) {
     return total == 0 || done >= total ? 100 : PercentHalfEven(done, total);
 }
 
-static void SendBar(int id, int percent, int& sent) {
+static void PostBar(HWND bar, int percent, int& sent) {
     if (percent == sent) return;
     sent = percent;
-    if (progress.Page) SendDlgItemMessageA(progress.Page, id, PBM_SETPOS, (WPARAM)percent, 0);
+    if (bar) PostMessageA(bar, PBM_SETPOS, (WPARAM)percent, 0);
 }
 
 void UpdateProgressBars() {
-    SendBar(IDC_PROGRESS_FILE_BAR, PercentOf(progress.FileDoneBytes, progress.FileBytes), progress.FileBarSent);
-    SendBar(IDC_PROGRESS_ALL_BAR, PercentOf(progress.DoneBytes, progress.TotalBytes), progress.AllBarSent);
+    PostBar(progress.FileBar, PercentOf(progress.FileDoneBytes, progress.FileBytes), progress.FileBarSent);
+    PostBar(progress.AllBar, PercentOf(progress.DoneBytes, progress.TotalBytes), progress.AllBarSent);
 }
 
 void StartFileProgress(unsigned long long bytes) {
     progress.FileBytes = bytes;
     progress.FileDoneBytes = 0;
-    SendBar(IDC_PROGRESS_FILE_BAR, 0, progress.FileBarSent);
+    PostBar(progress.FileBar, 0, progress.FileBarSent);
 }
 
 void AddProgress(unsigned long long bytes) {
@@ -43,9 +46,30 @@ void AddProgress(unsigned long long bytes) {
     UpdateProgressBars();
 }
 
-void SetProgressStatus(const TStr& text) {
-    if (progress.Page) SetDlgItemTextA(progress.Page, IDC_PROGRESS_STATUS, text.c_str());
+// The status text waiting for the page; null once the page has taken it.
+static TStr* volatile pendingStatus = nullptr;
+
+static TStr* TakeStatus(TStr* replacement) {
+    return (TStr*)InterlockedExchangePointer((void* volatile*)&pendingStatus, replacement);
 }
+
+void SetProgressStatus(const TStr& text) {
+    if (!progress.Page) return;
+    TStr* waiting = TakeStatus(new TStr(text));
+    if (waiting)
+        delete waiting;  // not shown yet: its notification is still on the way
+    else
+        PostMessageA(progress.Page, WM_PROGRESS_STATUS, 0, 0);
+}
+
+void ShowPendingStatus() {
+    TStr* text = TakeStatus(nullptr);
+    if (!text) return;
+    SetDlgItemTextA(progress.Page, IDC_PROGRESS_STATUS, text->c_str());
+    delete text;
+}
+
+void DropPendingStatus() { delete TakeStatus(nullptr); }
 
 int AskFromProgress(const TStr& caption, const TStr& text, UINT type) {
     return CentredMessageBox(progress.Page, caption, text, type);

@@ -104,13 +104,15 @@ void PressEsc(HWND page) {
     keybd_event(VK_ESCAPE, 0, 0, 0);
     keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
 }
-// The close box and Alt+F4 (both IDCANCEL to a dialog); the page must stay.
+// The close box and Alt+F4 (both IDCANCEL to a dialog): the page must stay
+// until the last file is in place.
 bool pageStayed = false;
+std::string lastFile;
 void PressClose(HWND page) {
     PostMessageA(page, WM_SYSCOMMAND, SC_CLOSE, 0);
     PostMessageA(page, WM_COMMAND, IDCANCEL, 0);
-    Sleep(300);
-    pageStayed = IsWindow(page) && IsWindowVisible(page);
+    while (IsWindow(page)) Sleep(1);
+    pageStayed = GetFileAttributesA(lastFile.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 class InstallRunTest : public testing::Test {
@@ -460,7 +462,7 @@ TEST_F(InstallRunTest, TwoInstallationsShareOneLogAndABadProgramNameIsNotRegiste
 }
 
 // Enough files that the pass outlasts the watcher's reaction.
-const int kManyFiles = 150;
+const int kManyFiles = 300;
 
 TEST_F(InstallRunTest, CancelAsksOnceYesStopsEverythingNoGoesOn) {
     for (int i = 0; i < kManyFiles; ++i) Data("f" + std::to_string(1000 + i) + ".bin", std::string(40000, 'x'));
@@ -473,6 +475,7 @@ TEST_F(InstallRunTest, CancelAsksOnceYesStopsEverythingNoGoesOn) {
         {PressCancel, IDYES, false, question}, {PressCancel, IDNO, true, question},
         {PressEsc, IDNO, true, question},      {PressClose, IDYES, true, {}},
     };
+    lastFile = target + "\\f" + std::to_string(1000 + kManyFiles - 1) + ".bin";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.answer == IDYES ? "Yes" : "No");
         RemoveTreeForTest(target);

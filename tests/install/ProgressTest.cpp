@@ -30,6 +30,14 @@ LRESULT CALLBACK BarProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(w, m, wp, lp);
 }
 
+// Dispatches what was posted to this thread; the number of messages.
+int Pump() {
+    MSG msg;
+    int n = 0;
+    for (; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++n) DispatchMessageA(&msg);
+    return n;
+}
+
 TEST(ProgressBars, APositionIsSentOnlyWhenItChanges) {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = BarProc;
@@ -44,6 +52,7 @@ TEST(ProgressBars, APositionIsSentOnlyWhenItChanges) {
         StartFileProgress(2000);
         for (int i = 0; i < 2000; ++i) AddProgress(1);  // 2000 calls, 101 positions of the upper bar
     }
+    Pump();
     DestroyWindow(page);
     ResetProgress(nullptr);
     EXPECT_EQ(positions[107].size(), 2u * 101u);
@@ -51,6 +60,40 @@ TEST(ProgressBars, APositionIsSentOnlyWhenItChanges) {
     EXPECT_EQ(positions[107].back(), 100);
     EXPECT_EQ(positions[109].size(), 101u);  // 0 .. 100, each once
     EXPECT_EQ(positions[109].back(), 100);
+}
+
+// The page's side of the status line, as the progress page handles it.
+int statusNotes = 0;
+LRESULT CALLBACK PageProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_PROGRESS_STATUS) {
+        ++statusNotes;
+        ShowPendingStatus();
+    }
+    return DefWindowProcA(w, m, wp, lp);
+}
+
+TEST(ProgressBars, StatusTextsWaitingTogetherCostOneNoteAndTheLastIsShown) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = PageProc;
+    wc.lpszClassName = "TarvTestPage";
+    RegisterClassA(&wc);
+    HWND page = CreateWindowA("TarvTestPage", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND status = CreateWindowA("STATIC", "", WS_CHILD, 0, 0, 1, 1, page, (HMENU)106, nullptr, nullptr);
+    ResetProgress(page);
+    statusNotes = 0;
+    for (const char* text : {"one", "two", "three"}) SetProgressStatus(text);
+    Pump();
+    char shown[32] = "";
+    GetWindowTextA(status, shown, sizeof shown);
+    EXPECT_STREQ(shown, "three");
+    EXPECT_EQ(statusNotes, 1);
+    SetProgressStatus("four");
+    Pump();
+    GetWindowTextA(status, shown, sizeof shown);
+    EXPECT_STREQ(shown, "four");
+    EXPECT_EQ(statusNotes, 2);
+    ResetProgress(nullptr);
+    DestroyWindow(page);
 }
 
 TEST(ProgressBars, NamesGoInAsPlainText) {

@@ -16,3 +16,4 @@ trap 'rm -rf "$work"' EXIT
 "$bench" --make "$work/large.rar" 300 "$fixtures/test_v2.rar" "$fixtures/test_v2solid5.rar"
 RUNS=3 "$root/tools/bench/bench-unpack20.sh" "$bench" "$work/large.rar"
 "$root/build/native/BenchIntegrity" 64
+"$root/tools/bench/bench-install.sh"
