@@ -260,8 +260,12 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
         InterlockedExchange(&progress.CancelRequested, 0);
         ResetProgress(page);
         progress.TotalBytes = totalBytes;
+        SetTimer(page, kProgressTimer, kProgressInterval, nullptr);
         workerResumed = 1;
         ResumeThread(workerThread);
+        break;
+    case WM_TIMER:
+        if (wParam == kProgressTimer) ShowProgress();
         break;
     case WM_PAINT:
     case WM_MOVE:
@@ -277,18 +281,18 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
         else
             RegisterHotKey(page, IDC_CANCEL, 0, VK_ESCAPE);
         break;
-    case WM_PROGRESS_STATUS:
-        ShowPendingStatus();
-        break;
     case WM_DESTROY:
         UnregisterHotKey(page, IDC_CANCEL);
-        DropPendingStatus();
+        KillTimer(page, kProgressTimer);
         break;
     case WM_HOTKEY:
         if (wParam == IDC_CANCEL) PostMessageA(page, WM_COMMAND, IDC_CANCEL, 0);
         break;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_NEXT) EndDialog(page, IDC_NEXT);
+        if (LOWORD(wParam) == IDC_NEXT) {
+            ShowProgress();  // the pass's last state, for the moment the page still shows
+            EndDialog(page, IDC_NEXT);
+        }
         if (LOWORD(wParam) == IDC_CANCEL) InterlockedExchange(&progress.CancelRequested, 1);
         break;  // IDCANCEL (close box, Alt+F4) and the rest: nothing
     }

@@ -30,68 +30,37 @@ LRESULT CALLBACK BarProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(w, m, wp, lp);
 }
 
-// Dispatches what was posted to this thread; the number of messages.
-int Pump() {
-    MSG msg;
-    int n = 0;
-    for (; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++n) DispatchMessageA(&msg);
-    return n;
-}
-
-TEST(ProgressBars, APositionIsSentOnlyWhenItChanges) {
+// The worker writes, the page shows on its timer: what changed, only that.
+TEST(ProgressBars, ThePageShowsTheLatestStateAndOnlyWhatChanged) {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = BarProc;
     wc.lpszClassName = "TarvTestBar";
     RegisterClassA(&wc);
     HWND page = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND status = CreateWindowA("STATIC", "", WS_CHILD, 0, 0, 1, 1, page, (HMENU)106, nullptr, nullptr);
     for (int id : {107, 109}) CreateWindowA("TarvTestBar", "", WS_CHILD, 0, 0, 1, 1, page, (HMENU)(INT_PTR)id, nullptr, nullptr);
     positions.clear();
     ResetProgress(page);
     Progress().TotalBytes = 4000;
-    for (int file = 0; file < 2; ++file) {
-        StartFileProgress(2000);
-        for (int i = 0; i < 2000; ++i) AddProgress(1);  // 2000 calls, 101 positions of the upper bar
-    }
-    Pump();
-    DestroyWindow(page);
-    ResetProgress(nullptr);
-    EXPECT_EQ(positions[107].size(), 2u * 101u);
-    EXPECT_EQ(positions[107].front(), 0);
-    EXPECT_EQ(positions[107].back(), 100);
-    EXPECT_EQ(positions[109].size(), 101u);  // 0 .. 100, each once
-    EXPECT_EQ(positions[109].back(), 100);
-}
-
-// The page's side of the status line, as the progress page handles it.
-int statusNotes = 0;
-LRESULT CALLBACK PageProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-    if (m == WM_PROGRESS_STATUS) {
-        ++statusNotes;
-        ShowPendingStatus();
-    }
-    return DefWindowProcA(w, m, wp, lp);
-}
-
-TEST(ProgressBars, StatusTextsWaitingTogetherCostOneNoteAndTheLastIsShown) {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = PageProc;
-    wc.lpszClassName = "TarvTestPage";
-    RegisterClassA(&wc);
-    HWND page = CreateWindowA("TarvTestPage", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    HWND status = CreateWindowA("STATIC", "", WS_CHILD, 0, 0, 1, 1, page, (HMENU)106, nullptr, nullptr);
-    ResetProgress(page);
-    statusNotes = 0;
-    for (const char* text : {"one", "two", "three"}) SetProgressStatus(text);
-    Pump();
     char shown[32] = "";
+    StartFileProgress(1000);
+    AddProgress(500);
+    SetProgressStatus("one");
+    SetProgressStatus("two");
+    ShowProgress();
     GetWindowTextA(status, shown, sizeof shown);
-    EXPECT_STREQ(shown, "three");
-    EXPECT_EQ(statusNotes, 1);
-    SetProgressStatus("four");
-    Pump();
+    EXPECT_STREQ(shown, "two");  // the last text that waited
+    EXPECT_EQ(positions[107], std::vector<int>{50});
+    EXPECT_EQ(positions[109], std::vector<int>{12});  // 12.5 % to the even neighbour
+    ShowProgress();  // nothing changed since: nothing sent
+    EXPECT_EQ(positions[107].size() + positions[109].size(), 2u);
+    StartFileProgress(2000);
+    AddProgress(2000);
+    ShowProgress();
+    EXPECT_EQ(positions[107], (std::vector<int>{50, 100}));
+    EXPECT_EQ(positions[109], (std::vector<int>{12, 62}));  // 62.5 % likewise
     GetWindowTextA(status, shown, sizeof shown);
-    EXPECT_STREQ(shown, "four");
-    EXPECT_EQ(statusNotes, 2);
+    EXPECT_STREQ(shown, "two");
     ResetProgress(nullptr);
     DestroyWindow(page);
 }

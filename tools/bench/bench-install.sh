@@ -12,14 +12,14 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$root/build/native/BenchPayload" "$work/pkg" > "$work/payload.log"
-"$root/build/native/TarvPack" build "$work/pkg" "$work/setup.exe" --installer "$root/build/win64/Tarv.exe" > "$work/pack.log"
+"$root/build/native/TarvPack" build "$work/pkg" "$work/setup.exe" --installer "$root/build/win64/Tarv.exe" > "$work/pack.log" 2>&1
 winpath() { echo "Z:${1//\//\\}"; }
 best_install=""
 best_copy=""
 for run in 1 2; do
     rm -rf "$work/installed" "$work/copy" "$work/install.log"
     sync
-    "$root/tools/wine-run.sh" "$root/build/win64/BenchInstall.exe" "$(winpath "$work/setup.exe")" \
+    timeout 900 "$root/tools/wine-run.sh" "$root/build/win64/BenchInstall.exe" "$(winpath "$work/setup.exe")" \
         "$(winpath "$work/installed")" "$(winpath "$work/install.log")" > "$work/bench.out" 2>&1 || true
     line=$(grep 'file pass' "$work/bench.out" || true)
     seconds=$(echo "$line" | sed -n 's/.* in \([0-9.]*\) s.*/\1/p')

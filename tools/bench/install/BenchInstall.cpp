@@ -22,9 +22,9 @@ static DWORD WINAPI Worker(void*) {
     return 0;
 }
 
-// The progress page's part in the pass: the status line.
+// The progress page's part in the pass: showing the progress on its timer.
 static INT_PTR CALLBACK PageProc(HWND, UINT message, WPARAM, LPARAM) {
-    if (message == WM_PROGRESS_STATUS) ShowPendingStatus();
+    if (message == WM_TIMER) ShowProgress();
     return FALSE;
 }
 
@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
     StartLog(argv[3]);
     HWND page = argc == 5 ? nullptr : CreateDialogParamA(run.Instance, "DLG_PROGRESS", nullptr, PageProc, 0);
     ResetProgress(page);
+    if (page) SetTimer(page, kProgressTimer, kProgressInterval, nullptr);
     Progress().TotalBytes = ~0ull >> 1;  // the bars move; their end does not matter here
     LARGE_INTEGER start, end, frequency;
     QueryPerformanceFrequency(&frequency);
