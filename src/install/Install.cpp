@@ -211,13 +211,16 @@ bool RegisterUninstaller(unsigned long long installedBytes) {
     RegWriteString(key + "\\DisplayName", run.ProgramName);
     RegWriteString(key + "\\UninstallString", destination + " \"" + LogFileName() + "\"");
     if (!LogEntry(lsCreateKeys, key, TStr())) return false;
-    TStr icon, version, publisher;
-    return ProfileReadString(run.IniFileName, "Config", "DisplayIcon", "", icon) &&
-           ProfileReadString(run.IniFileName, "Config", "DisplayVersion", "", version) &&
-           ProfileReadString(run.IniFileName, "Config", "Publisher", "", publisher) &&
-           WriteExtraValue(key, "DisplayIcon", ExpandVariables(icon)) &&
-           WriteExtraValue(key, "DisplayVersion", version) && WriteExtraValue(key, "Publisher", publisher) &&
-           WriteExtraValue(key, "InstallLocation", run.InstallPath) && WriteSizeValue(key, installedBytes) &&
+    // The values the system's list of programs shows, from [Config] (the
+    // icon expanded, as it is a path).
+    static const char* const kConfigValues[] = {"DisplayIcon", "DisplayVersion", "Publisher"};
+    for (const char* name : kConfigValues) {
+        TStr text;
+        if (!ProfileReadString(run.IniFileName, "Config", name, "", text) ||
+            !WriteExtraValue(key, name, name == kConfigValues[0] ? ExpandVariables(text) : text))
+            return false;
+    }
+    return WriteExtraValue(key, "InstallLocation", run.InstallPath) && WriteSizeValue(key, installedBytes) &&
            LogFlush();
 }
 
