@@ -6,9 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -35,74 +32,49 @@ const char kPageCaption[] = "Installation progress";
 const char kProgram[] = "Tarv Test App";
 const std::string kUninstallKey = std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + kProgram;
 
-// Answers the progress page and the boxes of this process as a scenario
-// says, and records what each box showed ("caption|texts").
+// Answers every box with one command (DialogWatcher), and runs an action on
+// the progress page once it shows. The page ignores the command the watcher
+// posts to it, and is left out of the boxes seen.
 class PageWatcher {
 public:
-    // pageAction runs once on the progress page when it appears (may be
-    // null); every other box is answered with `answer`.
-    PageWatcher(void (*pageAction)(HWND), int answer) : pageAction_(pageAction), answer_(answer) {
-        thread_ = CreateThread(nullptr, 0, Loop, this, 0, nullptr);
+    PageWatcher(void (*pageAction)(HWND), int answer) : boxes_(answer), action_(pageAction) {
+        if (action_) thread_ = CreateThread(nullptr, 0, Wait, this, 0, nullptr);
     }
     ~PageWatcher() {
         stop_ = true;
-        WaitForSingleObject(thread_, INFINITE);
-        CloseHandle(thread_);
+        if (thread_) WaitForSingleObject(thread_, INFINITE), CloseHandle(thread_);
     }
     std::vector<std::string> Boxes() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return boxes_;
+        std::vector<std::string> seen;
+        for (const std::string& box : boxes_.Seen())
+            if (box.compare(0, strlen(kPageCaption), kPageCaption)) seen.push_back(box);
+        return seen;
     }
 
 private:
-    static DWORD WINAPI Loop(void* self) {
-        for (auto* w = static_cast<PageWatcher*>(self); !w->stop_; Sleep(10)) EnumWindows(Visit, (LPARAM)w);
+    static DWORD WINAPI Wait(void* self) {
+        auto* w = static_cast<PageWatcher*>(self);
+        HWND page = nullptr;
+        while (!w->stop_ && !((page = FindWindowA("#32770", kPageCaption)) && IsWindowVisible(page))) Sleep(5);
+        if (page) w->action_(page);
         return 0;
     }
-    static BOOL CALLBACK Texts(HWND child, LPARAM out) {
-        char cls[32], text[512];
-        GetClassNameA(child, cls, sizeof cls);
-        if (lstrcmpiA(cls, "Static") == 0 && GetWindowTextA(child, text, sizeof text) > 0)
-            *reinterpret_cast<std::string*>(out) += text;
-        return TRUE;
-    }
-    static BOOL CALLBACK Visit(HWND window, LPARAM self) {
-        auto* w = reinterpret_cast<PageWatcher*>(self);
-        DWORD pid = 0;
-        char cls[32], caption[256] = "";
-        GetWindowThreadProcessId(window, &pid);
-        GetClassNameA(window, cls, sizeof cls);
-        if (pid != GetCurrentProcessId() || strcmp(cls, "#32770") || !IsWindowVisible(window) ||
-            !w->seen_.insert(window).second)
-            return TRUE;
-        GetWindowTextA(window, caption, sizeof caption);
-        if (strcmp(caption, kPageCaption) == 0) {
-            if (w->pageAction_) w->pageAction_(window);
-            return TRUE;
-        }
-        std::string texts = std::string(caption) + "|";
-        EnumChildWindows(window, Texts, (LPARAM)&texts);
-        {
-            std::lock_guard<std::mutex> lock(w->mutex_);
-            w->boxes_.push_back(texts);
-        }
-        PostMessageA(window, WM_COMMAND, (WPARAM)w->answer_, 0);
-        return TRUE;
-    }
-    void (*pageAction_)(HWND);
-    int answer_;
+    DialogWatcher boxes_;
+    void (*action_)(HWND);
     volatile bool stop_ = false;
-    HANDLE thread_;
-    std::set<HWND> seen_;
-    std::mutex mutex_;
-    std::vector<std::string> boxes_;
+    HANDLE thread_ = nullptr;
 };
 
 void PressCancel(HWND page) { PostMessageA(page, WM_COMMAND, 103, 0); }
+// Esc, until the question shows: the hot key is there only once the page
+// has been activated, which the page's thread does in its own time.
 void PressEsc(HWND page) {
-    SetForegroundWindow(page);
-    keybd_event(VK_ESCAPE, 0, 0, 0);
-    keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+    for (int tries = 0; tries < 40 && !FindWindowA("#32770", kProgram); ++tries) {
+        SetForegroundWindow(page);
+        keybd_event(VK_ESCAPE, 0, 0, 0);
+        keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+        for (int i = 0; i < 20 && !FindWindowA("#32770", kProgram); ++i) Sleep(5);
+    }
 }
 // The close box and Alt+F4 (both IDCANCEL to a dialog): the page must stay
 // until the last file is in place.
@@ -162,18 +134,8 @@ protected:
     // The package: the packaging tool over pkg\, with our installer in front.
     void Pack() {
         ASSERT_TRUE(WriteBytes(root / "pkg\\Presetup\\Tarv.ini", "[Config]\r\n"));
-        std::string command = std::string("\"") + TARVPACK_EXE + "\" build \"" + root / "pkg" + "\" \"" + setup +
-                              "\" --installer \"" + TARV_SETUP_STUB + "\"";
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi;
-        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) << command;
-        WaitForSingleObject(pi.hProcess, INFINITE);
-        DWORD code = 1;
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-        ASSERT_EQ(code, 0u) << command;
+        ASSERT_EQ(RunForTest(std::string("\"") + TARVPACK_EXE + "\" build \"" + root / "pkg" + "\" \"" + setup +
+                             "\" --installer \"" + TARV_SETUP_STUB + "\""), 0);
     }
     std::string Log() { return ReadBytes(log); }
     // Runs InstallRun with the page handled by `pageAction` and every box
@@ -219,11 +181,9 @@ TEST_F(InstallRunTest, AFullInstallationLeavesItsFilesValuesAndLog) {
            "[RunApp]\r\nGo=\"" + app + "\",\"" + record + "\",,0\r\n");
     RunState().UninstallEnabled = true;
     Ini("DisplayVersion=1.0\r\nPublisher=Tarv tests\r\nDisplayIcon=%InstallPath%\\a.txt\r\n");
-    {
-        PageWatcher watcher(nullptr, IDOK);
-        ASSERT_TRUE(InstallRun());
-        EXPECT_EQ(watcher.Boxes(), std::vector<std::string>{});
-    }
+    std::vector<std::string> boxes;
+    ASSERT_TRUE(Run(nullptr, IDOK, &boxes));
+    EXPECT_EQ(boxes, std::vector<std::string>{});
     const TRunState& run = RunState();
     EXPECT_EQ(run.InstallPath, target.c_str());
     EXPECT_FALSE(run.RebootNeeded);
@@ -331,14 +291,7 @@ TEST_F(InstallRunTest, ADestinationInUseIsReplacedAtTheRestart) {
               RemoveBackslash(GetSystemFolder()).c_str() + std::string("\\regsvr32.exe /s \"") + busy + "\"");
     CloseHandle(held);
     // Wine's restart: pending renames are carried out, then RunOnce runs.
-    std::string command = "wineboot.exe -r";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi;
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    WaitForSingleObject(pi.hProcess, 60000);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
+    ASSERT_EQ(RunForTest("wineboot.exe -r"), 0);
     EXPECT_EQ(ReadBytes(busy), ReadBytes(HelperPath("TestComServer.dll")));
     EXPECT_EQ(ReadBytes(temporary), "<missing>");
     EXPECT_EQ(RegValueForTest(HKEY_CURRENT_USER, "Software\\TarvTest\\ComServer", "busy.dll"), "registered");

@@ -19,3 +19,16 @@ std::string RegValueForTest(HKEY root, const std::string& key, const std::string
     if (t == REG_SZ && size > 0 && data[size - 1] == '\0') --size;
     return std::string(data, size);
 }
+
+long RunForTest(std::string commandLine) {
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = (DWORD)-1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return (long)code;
+}

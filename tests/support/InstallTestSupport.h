@@ -10,6 +10,9 @@
 // The folder of the running test program + "\" + name (ExitWith.exe,
 // TestRunApp.exe, TestVersion_1_2_0_1.exe, TestComServer.dll ...).
 std::string HelperPath(const std::string& name);
+// Runs the command line and waits for it: its exit code, -1 when it could
+// not start.
+long RunForTest(std::string commandLine);
 // The value's type and bytes ("<absent>" when it cannot be read).
 std::string RegValueForTest(HKEY root, const std::string& key, const std::string& name,
                             DWORD* type = nullptr);
