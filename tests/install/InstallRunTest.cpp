@@ -178,7 +178,8 @@ TEST_F(InstallRunTest, AFullInstallationLeavesItsFilesValuesAndLog) {
            "[AddReg]\r\nKeys=HKCU\\Software\\TarvTest\\App\r\n[Keys]\r\nPath=\"%InstallPath%\",0\r\nCount=#3,0\r\n"
            "[AddIni]\r\nIni=%InstallPath%\\app.ini\r\n[Ini]\r\nMain,Size=10,0\r\n"
            "[Shortcuts]\r\nMenu=%InstallPath%\\Menu\r\n[Menu]\r\nApp=%InstallPath%\\a.txt,,,0\r\n"
-           "[RunApp]\r\nGo=\"" + app + "\",\"" + record + "\",,0\r\n");
+           "[RunApp]\r\nGo=\"" + app + "\",\"" + record + "\",,0\r\n"
+           "Snap=cmd.exe,/c copy \"" + log + "\" \"" + root / "snapshot.log" + "\",,0\r\n");
     RunState().UninstallEnabled = true;
     Ini("DisplayVersion=1.0\r\nPublisher=Tarv tests\r\nDisplayIcon=%InstallPath%\\a.txt\r\n");
     std::vector<std::string> boxes;
@@ -198,6 +199,11 @@ TEST_F(InstallRunTest, AFullInstallationLeavesItsFilesValuesAndLog) {
     EXPECT_TRUE(GetFileAttributesA((target + "\\Sub\\b.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
     EXPECT_NE(ReadBytes(target + "\\Menu\\App.lnk"), "<missing>");
     EXPECT_EQ(ReadBytes(record).substr(0, 7), "start||");
+    // The log was on disk before the last step ran: every step before it is
+    // there, the uninstall registration (after it) is not yet.
+    const std::string snapshot = ReadBytes(root / "snapshot.log");
+    EXPECT_TRUE(snapshot.find("[Shortcuts]") != std::string::npos && snapshot.find("Uninstall") == std::string::npos)
+        << snapshot;
     EXPECT_EQ(RegValueForTest(HKEY_CURRENT_USER, "Software\\TarvTest\\ComServer", "server.dll"), "registered");
     EXPECT_EQ(RegValueForTest(HKEY_CURRENT_USER, "Software\\TarvTest\\App", "Path"), "\"" + target + "\"");
     const std::string ntFonts = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts\\mono.ttf";
@@ -212,7 +218,7 @@ TEST_F(InstallRunTest, AFullInstallationLeavesItsFilesValuesAndLog) {
     EXPECT_EQ(messageWindowRecord, (std::vector<std::string>{"show Reading", "hide", "show Counting", "hide",
                                                              "show Servers", "hide", "show Registry", "hide", "show INI",
                                                              "hide", "show Fonts", "hide", "show Shortcuts", "hide",
-                                                             "hide"}));  // RunApp: no text of its own
+                                                             "hide", "hide"}));  // RunApp: no text of its own
     const std::string t2 = target + "\\", key = "HKLM\\" + kUninstallKey;
     // Archive order (Docs\ before Sub\ before a.txt), then the local pass;
     // mono.ttf has flag 1: in RegFonts only. HKCU\Software\TarvTest was
