@@ -82,10 +82,10 @@ bool TakeInstallFolder() {
 }
 
 // The folder is created (and logged) and large enough.
-bool PrepareInstallFolder(unsigned long long totalBytes) {
+bool PrepareInstallFolder(unsigned long long bytes) {
     const TStr& folder = RunState().InstallPath;
     if (!ForceFolderPath(folder)) return false;
-    if (FreeDiskSpaceKB(folder) < DivRoundHalfEven(totalBytes, 1024)) {
+    if (FreeDiskSpaceKB(folder) < DivRoundHalfEven(bytes, 1024)) {
         TStr text;
         if (GetString(4, text)) ErrorBox(text);
         return false;
@@ -105,6 +105,7 @@ bool RunFilePass() {
     if (!workerThread) {
         DeleteObject(pageBitmap);
         pageBitmap = nullptr;
+        ErrorBox("Cannot start the installation!");
         return false;
     }
     HWND owner = run.MainWindow && IsWindowVisible(run.MainWindow) ? run.MainWindow : nullptr;
