@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Prints the size of the shipped i686 installer and fails above the ceiling.
+# Prints the size of the shipped i686 installer and fails above the ceiling,
+# and the size of the uninstaller built beside it.
 # The archive appended to it is found only when its marker starts within the
 # first 0x1FFF6 bytes, so the program must stay well below 128 KB.
 set -euo pipefail
@@ -13,3 +14,10 @@ if [ "$size" -gt "$ceiling" ]; then
     exit 1
 fi
 [ "$size" -le "$target" ] || echo "note: above the 96 KB target"
+# The uninstaller beside it: a goal only (no archive has to be found in it).
+untarv="$(dirname "$exe")/UnTarv.exe"
+if [ -f "$untarv" ]; then
+    usize=$(stat -c %s "$untarv")
+    echo "UnTarv.exe (i686, stripped): $usize bytes ($(( (usize + 1023) / 1024 )) KB); goal 49152"
+    [ "$usize" -le 49152 ] || echo "note: UnTarv.exe is above its 48 KB goal"
+fi
