@@ -11,10 +11,12 @@ if(WIN32)
 else()
     # Round trips through the built tool, our reader and unar/lsar. The file
     # is not named *Test.cpp so the Windows test folders do not take it in.
-    add_executable(tarvpack_tests ${CMAKE_SOURCE_DIR}/tests/tools/TarvPackTests.cpp)
+    add_executable(tarvpack_tests ${CMAKE_SOURCE_DIR}/tests/tools/TarvPackTests.cpp
+                   ${CMAKE_SOURCE_DIR}/tests/support/PortableArchiveSupport.cpp)
     target_link_libraries(tarvpack_tests tarv_portable GTest::gtest_main)
     target_include_directories(tarvpack_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-    target_compile_definitions(tarvpack_tests PRIVATE TARVPACK_EXE="$<TARGET_FILE:TarvPack>")
+    target_compile_definitions(tarvpack_tests PRIVATE TARVPACK_EXE="$<TARGET_FILE:TarvPack>"
+                               TARV_FIXTURES_DIR="${CMAKE_SOURCE_DIR}/tests/fixtures")
     add_dependencies(tarvpack_tests TarvPack)
     add_test(NAME tarvpack_tests COMMAND tarvpack_tests)
 endif()

@@ -18,8 +18,8 @@ target_link_libraries(tarv_win PUBLIC tarv_portable ${win_libs})
 target_compile_options(tarv_win PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS})
 target_compile_definitions(tarv_win PUBLIC WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0400 WINVER=0x0400)
 
-# The installer: small above all (the archive behind it is searched for in
-# the first 0x1FFF6 bytes only).
+# The installer: small above all (the archive behind it is found only when it
+# starts at offset 0x1FFED at the latest, kLastMarkerOffset).
 add_executable(Tarv WIN32 src/setup/Tarv.cpp src/ui/Tarv.rc)
 target_compile_options(Tarv PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS})
 target_link_libraries(Tarv tarv_win)
@@ -72,3 +72,11 @@ endif()
 if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/tools.cmake)
     include(cmake/tools.cmake)
 endif()
+
+# The size probe: every installer module linked as the finished driver will
+# link them, with a link map for the per-module size report.
+add_executable(SizeProbe WIN32 tools/SizeProbe/SizeProbe.cpp src/ui/Tarv.rc)
+target_compile_options(SizeProbe PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS} -Os)
+target_link_libraries(SizeProbe tarv_win)
+target_link_options(SizeProbe PRIVATE -s -static -Wl,--gc-sections -Wl,--no-insert-timestamp
+                    -Wl,-Map=${CMAKE_BINARY_DIR}/SizeProbe.map)

@@ -2,15 +2,26 @@
 // RAR 2.x archive of the Presetup and Data trees of a package folder.
 //
 // The archive holds what the installer can read and nothing else: the
-// Presetup entries first (the pre-setup stage stops at the first other
-// entry), then the Data entries; "\" separators; stored entries (method 0x30, version 20, host
-// Win32) with their header and data CRCs, MS-DOS local times and Windows
-// attributes; a directory entry for every empty folder; no solid flag.
+// integrity record (length and CRC-32 of the archive) right behind the main
+// header, the Presetup entries first (the pre-setup stage stops at the first
+// other entry), then the Data entries, then an end-of-archive block; "\"
+// separators; stored entries (method 0x30, version 20, host Win32) with
+// their header and data CRCs, MS-DOS local times and Windows attributes; a
+// directory entry for every empty folder; no solid flag.
+//
 // Everything the installer could not read is refused before anything is
-// written: an installer so large that the archive would start beyond the
-// locating step's window, names longer than 259 bytes or not plain ASCII or
-// not valid on Windows, names that differ only in case, files of 4 GB or
-// more, anything that is neither a file nor a folder.
+// written: an installer that is no i386 or AMD64 Windows program or so large
+// that the archive would start beyond the locating step's window, names the
+// installer's name rule refuses or that are not plain ASCII or not valid on
+// Windows, names that differ only in case, files of 4 GB or more, anything
+// that is neither a file nor a folder. Symbolic links to files are followed;
+// a link loop, a broken link or a link to a folder outside the package is
+// refused, naming the link.
+//
+// The inputs are never touched: an output that is the installer, a package
+// file (also through a link) or lies inside the package folder is refused,
+// and the program is written to a temporary file beside the output, read
+// back with the installer's own reader, and only then renamed into place.
 #ifndef TARV_TOOLS_TARVPACK_PACK_H
 #define TARV_TOOLS_TARVPACK_PACK_H
 
@@ -33,16 +44,13 @@ struct PackSummary {
     uint64_t bytesIn = 0;    // payload bytes read
     uint64_t bytesOut = 0;   // size of the written program
     uint64_t archiveAt = 0;  // offset of the archive's marker block
+    const char* machine = "";  // the installer's: "i386" or "AMD64"
 };
 
-// The last offset at which the installer's locating step still finds an
-// archive: the marker block and the main header's type byte (3 bytes
-// behind it) must lie within the bytes it searches.
-extern const uint64_t kLastArchiveOffset;
-
 // Writes the package; on a refusal or an I/O error throws std::runtime_error
-// with a message that names the file concerned, leaving no output behind.
-// Progress for large payloads goes to `progress`.
+// with a message that names the file concerned, leaving an existing output
+// as it was and no temporary file behind. Progress for large payloads goes
+// to `progress`.
 PackSummary BuildPackage(const PackRequest& request, std::ostream& progress);
 
 }  // namespace tarvpack
