@@ -39,11 +39,11 @@ struct LevelParams {
 };
 
 const LevelParams kLevels[5] = {
-    {{MatchFinder::kHashChain, 4, 16, 2, 32, false}, {ParseParams::kGreedy, 32, false}, 0, 128 << 10, true},
-    {{MatchFinder::kHashChain, 4, 17, 8, 64, true}, {ParseParams::kLazy, 64, false}, 0, 64 << 10, true},
-    {{MatchFinder::kHashChain, 3, 18, 32, 128, true}, {ParseParams::kLazy, 128, false}, 0, 64 << 10, true},
-    {{MatchFinder::kBinaryTree, 3, 19, 24, 64, true}, {ParseParams::kOptimal, 64, false}, 1, 32 << 10, false},
-    {{MatchFinder::kBinaryTree, 3, 20, 64, 160, true}, {ParseParams::kOptimal, 160, true}, 2, 32 << 10, false},
+    {{MatchFinder::kHashChain, 4, 16, 2, 32, false}, {ParseParams::kLazy, 32, false, 1, 4}, 0, 128 << 10, true},
+    {{MatchFinder::kHashChain, 4, 17, 6, 48, true}, {ParseParams::kLazy, 48, false, 2, 16}, 0, 64 << 10, true},
+    {{MatchFinder::kHashChain, 4, 18, 24, 96, true}, {ParseParams::kLazy, 96, false, 4, 0}, 0, 64 << 10, true},
+    {{MatchFinder::kBinaryTree, 3, 19, 16, 48, true}, {ParseParams::kOptimal, 48, true, 4, 0}, 1, 32 << 10, false},
+    {{MatchFinder::kBinaryTree, 3, 20, 32, 128, true}, {ParseParams::kOptimal, 128, true, 4, 0}, 2, 32 << 10, false},
 };
 
 // Bytes after which a large entry that has not shrunk is given up.

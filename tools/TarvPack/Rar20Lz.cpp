@@ -199,9 +199,9 @@ LzParser::Candidate LzParser::BestAt(const ParseWindow& w, uint32_t pos, const C
         if (gain > best.gain) best = Candidate{len, dist, code, gain};
     };
     uint32_t avail = std::min(w.matchEnd - pos, kMaxMatch);
-    for (unsigned j = 0; j < 4; ++j) {
+    for (unsigned j = 0; j < params_.reps; ++j) {
         uint32_t d = state.rep[j];
-        if (!d || d > pos - w.lowest || d > w.maxDist) continue;
+        if (!d || d > pos - w.lowest || d > w.maxDist || w.buf[pos] != w.buf[pos - d]) continue;
         uint32_t len = MatchLength(w.buf + pos - d, w.buf + pos, 0, avail);
         if (len < 2) continue;
         consider(len, d);
@@ -249,7 +249,10 @@ uint32_t LzParser::ParseGreedy(const ParseWindow& w, uint32_t begin, uint32_t en
         out->push_back(t);
         stats->Add(t, cur.len);
         state->Push(cur.len, cur.dist);
-        Insert(w, pos + 1, pos + cur.len, inserted);
+        // The fastest levels leave most of a long match out of the finder.
+        uint32_t indexed = params_.inMatch ? std::min(cur.len, params_.inMatch + 1) : cur.len;
+        Insert(w, pos + 1, pos + indexed, inserted);
+        *inserted = std::max(*inserted, pos + cur.len);
         pos += cur.len;
     }
     return pos;
@@ -339,7 +342,7 @@ uint32_t LzParser::OptimalChunk(const ParseWindow& w, uint32_t pos0, uint32_t n,
         // A literal and a repeat of the distance after a match of `len`.
         auto relaxTail = [&](uint32_t len, uint32_t price, MatchCode code, uint32_t dist) {
             uint32_t at = p + len + 1;
-            if (len + 2 >= room || !params_.tails) return;
+            if (len + 2 >= room || !params_.tails || w.buf[at] != w.buf[at - dist]) return;
             uint32_t tail = MatchLength(w.buf + at - dist, w.buf + at, 0, std::min(room - len - 1, kMaxMatch));
             tail = std::min(tail, RepMax(dist));
             if (tail < RepMin(dist)) return;
@@ -360,8 +363,8 @@ uint32_t LzParser::OptimalChunk(const ParseWindow& w, uint32_t pos0, uint32_t n,
         uint32_t avail = std::min(std::min(room, w.matchEnd - p), kMaxMatch);
         for (unsigned j = 0; j < 4; ++j) {
             uint32_t d = s.rep[j];
-            if (!d || d > p - w.lowest || d > w.maxDist) continue;
-            uint32_t len = MatchLength(w.buf + p - d, w.buf + p, 0, avail);
+            if (!d || d > p - w.lowest || d > w.maxDist || w.buf[p] != w.buf[p - d]) continue;
+            uint32_t len = MatchLength(w.buf + p - d, w.buf + p, 1, avail);
             if (j == 0 && s.lastLen >= 2 && s.lastLen <= len)
                 relax(s.lastLen, model.main[kSymRepeatLast], kCodeRepeatLast, d);
             uint32_t top = std::min(len, RepMax(d));

@@ -122,6 +122,8 @@ struct ParseParams {
     enum Kind { kGreedy, kLazy, kOptimal } kind;
     unsigned niceLen;  // a match this long is taken without weighing others
     bool tails;        // optimal: also try match + literal + same distance again
+    unsigned reps;     // greedy / lazy: remembered distances tried at each position (1..4)
+    unsigned inMatch;  // greedy / lazy: positions inside a match given to the finder (0 = all)
 };
 
 // Tokens for [begin, end) and the state after them. Returns the position
