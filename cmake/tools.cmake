@@ -29,7 +29,8 @@ else()
     add_test(NAME tarvpack_tests COMMAND tarvpack_tests)
 
     # The encoder against our decoder and unar/lsar.
-    add_executable(rar20_encoder_tests ${CMAKE_SOURCE_DIR}/tests/tools/Rar20EncoderTests.cpp)
+    add_executable(rar20_encoder_tests ${CMAKE_SOURCE_DIR}/tests/tools/Rar20EncoderTests.cpp
+        ${CMAKE_SOURCE_DIR}/tests/support/PortableArchiveSupport.cpp)
     target_link_libraries(rar20_encoder_tests tarvpack_rar20 tarv_portable GTest::gtest_main)
     target_include_directories(rar20_encoder_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
     target_compile_definitions(rar20_encoder_tests PRIVATE

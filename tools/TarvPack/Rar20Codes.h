@@ -97,17 +97,20 @@ public:
     void Put(uint32_t value, unsigned n) {
         acc_ = acc_ << n | value;
         count_ += n;
+        total_ += n;
         if (count_ >= 32) Drain();
     }
     // Pads with zero bits to the next byte and writes everything out.
     void AlignToByte();
-    uint64_t BitsWritten() const { return (uint64_t)out_->size() * 8 + count_; }
+    // Bits put so far (the owner may empty the vector in between).
+    uint64_t BitsWritten() const { return total_; }
 
 private:
     void Drain();
     std::vector<uint8_t>* out_;
     uint64_t acc_ = 0;
     unsigned count_ = 0;
+    uint64_t total_ = 0;
 };
 
 // ---- table blocks ----

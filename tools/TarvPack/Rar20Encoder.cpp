@@ -1,11 +1,9 @@
 // Rar20Encoder: entries, the input buffer, segments, blocks and their
-// tables, the multimedia decision and the way back for entries that are
-// stored after all.
+// tables, the multimedia decision, and entries that are stored after all.
 //
-// The input of a stream sits in one buffer: up to a window of history, then
-// the bytes being parsed. Positions are offsets in that buffer and only grow,
-// except when an entry is taken back; when the buffer is full, its start is
-// dropped in steps of whole windows (the match finder's tables are indexed
+// The input sits in one buffer: up to a window of history, then the bytes
+// being parsed. Positions are offsets in that buffer and only grow; when
+// the buffer is full, its start is dropped in steps of whole windows (the match finder's tables are indexed
 // by position modulo the window, so they stay valid after the same shift).
 //
 // Input is parsed in segments. Each segment becomes LZ tokens (or, when the
@@ -53,6 +51,8 @@ const uint64_t kGiveUpProbe = 256 << 10;
 const double kMultimediaTryRatio = 0.45;
 const double kMultimediaGain = 0.97;
 const uint32_t kMultimediaSample = 8192;
+// Bits a reader may look at from the start of a code.
+const unsigned kReaderLookahead = 16;
 // Bytes kept readable behind the parsed ones for matches.
 const uint32_t kLookahead = kMaxMatch + 8;
 // A block's symbols wait in memory until it is written.
@@ -133,17 +133,15 @@ public:
     }
 
     void BeginEntry(uint64_t size, Sink sink) {
-        saved_ = stream_;
         entryStart_ = end_;
         size_ = size;
         fed_ = 0;
         parsedInEntry_ = 0;
         gaveUp_ = false;
-        backup_.clear();
-        backupTaken_ = false;
         packed_ = 0;
         out_.clear();
         writer_ = BitWriter(&out_);
+        lastCodeAt_ = 0;
         sink_ = std::move(sink);
         continues_ = opts_.solid && stream_.started;
         if (!continues_) {
@@ -173,12 +171,12 @@ public:
             ProcessReady(true);
             if (!gaveUp_) {
                 CloseBlock();
-                writer_.AlignToByte();
+                PadForReaders();
                 Flush();
             }
         }
         if (gaveUp_ || fed_ == 0 || packed_ >= fed_) {
-            TakeBack();
+            Discard();
             return o;
         }
         o.stored = false;
@@ -219,20 +217,14 @@ private:
         }
     }
 
-    // Drops the oldest whole windows from the buffer. Before the history of
-    // a continued entry goes, it is copied aside for a possible take-back.
+    // Drops the oldest whole windows from the buffer.
     void MakeRoom() {
         uint32_t keepFrom = std::min(parsed_, inserted_);
         uint32_t shift = keepFrom > window_ ? (keepFrom - window_) / window_ * window_ : 0;
         if (shift == 0) return;
-        uint32_t historyFrom = std::max(saved_.start, entryStart_ > window_ ? entryStart_ - window_ : 0);
-        if (continues_ && !backupTaken_ && shift > historyFrom) {
-            backup_.assign(buf_.begin() + historyFrom, buf_.begin() + entryStart_);
-            backupTaken_ = true;
-        }
         memmove(buf_.data(), buf_.data() + shift, end_ - shift);
         auto rebase = [shift](uint32_t& v) { v = v > shift ? v - shift : 0; };
-        for (uint32_t* v : {&end_, &parsed_, &inserted_, &entryStart_, &stream_.start, &saved_.start}) rebase(*v);
+        for (uint32_t* v : {&end_, &parsed_, &inserted_, &entryStart_, &stream_.start}) rebase(*v);
         finder_.Rebase(shift);
     }
 
@@ -427,15 +419,18 @@ private:
         BuildCodes(len.dist, kDistSymbols, distCode);
         BuildCodes(len.rep, kRepSymbols, repCode);
         for (const LzToken& t : block_.lz) {
+            lastCodeAt_ = writer_.BitsWritten();
             writer_.Put(mainCode[t.sym], len.main[t.sym]);
             if (t.sym <= kSymRepeatLast) continue;
             if (t.sym < kSymShortDist) {
+                lastCodeAt_ = writer_.BitsWritten();
                 writer_.Put(repCode[t.slot], len.rep[t.slot]);
                 writer_.Put(t.lenExtra, kLenBits[t.slot]);
             } else if (t.sym < kSymNewTables) {
                 writer_.Put(t.lenExtra, kShortBits[t.sym - kSymShortDist]);
             } else {
                 writer_.Put(t.lenExtra, kLenBits[t.sym - kSymLongMatch]);
+                lastCodeAt_ = writer_.BitsWritten();
                 writer_.Put(distCode[t.slot], len.dist[t.slot]);
                 writer_.Put(t.distExtra, kDistBits[t.slot]);
             }
@@ -448,6 +443,7 @@ private:
         for (unsigned c = 0; c < s.tables.channels; ++c)
             BuildCodes(s.tables.len + c * kAudioSymbols, kAudioSymbols, codes[c]);
         for (const AudioToken& t : block_.au) {
+            lastCodeAt_ = writer_.BitsWritten();
             writer_.Put(codes[t.channel][t.sym], s.tables.len[t.channel * kAudioSymbols + t.sym]);
             s.writerChannel = (t.channel + 1) % s.tables.channels;
         }
@@ -460,35 +456,33 @@ private:
         out_.clear();
     }
 
+    // Some readers look up every code with a fixed number of bits and fail
+    // when those pass the end of the data, even if the code is shorter: the
+    // last code is followed by enough zero bits for such a look-up.
+    void PadForReaders() {
+        uint64_t end = lastCodeAt_ + kReaderLookahead;
+        if (writer_.BitsWritten() < end) writer_.Put(0, (unsigned)(end - writer_.BitsWritten()));
+        writer_.AlignToByte();
+    }
+
     // A large entry that has not shrunk so far is not worth finishing.
     void CheckGiveUp() {
         if (parsedInEntry_ < kGiveUpProbe) return;
-        uint64_t bits = packed_ * 8 + writer_.BitsWritten() + (block_.Empty() ? 0 : OwnBits(block_));
+        uint64_t bits = writer_.BitsWritten() + (block_.Empty() ? 0 : OwnBits(block_));
         if (bits >= parsedInEntry_ * 8 * 0.995) gaveUp_ = true;
     }
 
-    // Puts the stream back as it was before the entry.
-    void TakeBack() {
+    // The entry is stored after all. A stored entry is no part of the
+    // decoder's stream, and some readers (unar 1.10) even take a compressed
+    // entry's solid flag as continuing from whatever entry stands before it,
+    // stored or not: so the next compressed entry starts a new stream. The
+    // entry's bytes stay in the buffer below that stream's start.
+    void Discard() {
         block_ = Block();
         out_.clear();
         writer_ = BitWriter(&out_);
-        stream_ = saved_;
-        if (!continues_) {
-            // Nothing of the entry is history for anyone: just move past it.
-            parsed_ = inserted_ = end_;
-            return;
-        }
-        if (backupTaken_) {
-            uint32_t n = (uint32_t)backup_.size();
-            memcpy(buf_.data(), backup_.data(), n);
-            finder_.Forget(0, 0);
-            finder_.Invalidate(n);
-            end_ = parsed_ = inserted_ = n;
-            stream_.start = 0;
-        } else {
-            finder_.Forget(entryStart_, inserted_);
-            end_ = parsed_ = inserted_ = entryStart_;
-        }
+        stream_.started = false;
+        parsed_ = inserted_ = end_;
     }
 
     const EncoderOptions opts_;
@@ -504,7 +498,6 @@ private:
     uint32_t inserted_ = 0;  // first position not yet in the match finder
 
     StreamState stream_;
-    StreamState saved_;      // before the current entry
     Block block_;
 
     // The current entry.
@@ -514,10 +507,9 @@ private:
     uint64_t parsedInEntry_ = 0;
     bool continues_ = false;  // continues the stream (solid)
     bool gaveUp_ = false;
-    std::vector<uint8_t> backup_;
-    bool backupTaken_ = false;
     std::vector<uint8_t> out_;
     BitWriter writer_{&out_};
+    uint64_t lastCodeAt_ = 0;  // bit position of the last code written
     Sink sink_;
     uint64_t packed_ = 0;
 };

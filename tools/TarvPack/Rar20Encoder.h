@@ -11,17 +11,17 @@
 //
 // The outcome says how to write the entry's header. When it says `stored`,
 // the entry does not shrink (or is empty): whatever the sink received for it
-// is void, the entry must be written stored (method 0x30), and the encoder
-// is back in the state it had before the entry, so the next entries still
-// decode (a stored entry is no part of a solid stream). Feed returns false
-// once the encoder has seen enough to know the entry will be stored; the
-// rest of its bytes need not be fed. EndEntry codes the bytes that were fed.
+// is void and the entry must be written stored (method 0x30). Feed returns
+// false once the encoder has seen enough to know the entry will be stored;
+// the rest of its bytes need not be fed. EndEntry codes the bytes that were
+// fed.
 //
-// In a solid archive (options.solid) the first compressed entry starts the
-// stream and every later compressed entry continues it (file flag 0x10);
-// each entry's packed data starts on a byte boundary. Memory: about 3 window
-// sizes of input buffer plus the match finder (up to ~25 MB at level 5 with
-// a 1 MB window).
+// In a solid archive (options.solid) a compressed entry continues the
+// stream of the compressed entry right before it (file flag 0x10); the
+// first compressed entry, and the first one after a stored entry, start a
+// new stream. Each entry's packed data starts on a byte boundary. Memory:
+// about 3 window sizes of input buffer plus the match finder (up to ~25 MB
+// at level 5 with a 1 MB window).
 #ifndef TARV_TOOLS_TARVPACK_RAR20ENCODER_H
 #define TARV_TOOLS_TARVPACK_RAR20ENCODER_H
 

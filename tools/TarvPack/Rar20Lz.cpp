@@ -226,7 +226,8 @@ uint32_t LzParser::ParseGreedy(const ParseWindow& w, uint32_t begin, uint32_t en
     };
     while (pos < end) {
         if (!haveCur) {
-            // A position the finder has passed (only after a rollback) gets no new matches.
+            // A position the finder has passed (inside a stretch of a match it
+            // left out) gets no new matches.
             cur = pos == *inserted ? BestAt(w, pos, model, *state) : Candidate();
             *inserted = std::max(*inserted, pos + 1);
         }

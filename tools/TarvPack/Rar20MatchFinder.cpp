@@ -40,11 +40,6 @@ void RebaseTable(std::vector<uint32_t>& t, uint32_t shift) {
     for (uint32_t& v : t) v = v > shift ? v - shift : 0;
 }
 
-void ForgetFrom(std::vector<uint32_t>& t, uint32_t from) {
-    for (uint32_t& v : t)
-        if (v > from) v = 0;
-}
-
 }  // namespace
 
 uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t start, uint32_t limit) {
@@ -63,7 +58,6 @@ uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t start, uint32_
 void MatchFinder::Init(const Params& params, uint32_t cycle) {
     params_ = params;
     mask_ = cycle - 1;
-    floor_ = 0;
     head_.assign((size_t)1 << params.hashBits, 0);
     links_.assign((size_t)cycle * (params.kind == kBinaryTree ? 2 : 1), 0);
     head2_.assign(params.shortMatches ? (size_t)1 << kHash2Bits : 0, 0);
@@ -71,8 +65,7 @@ void MatchFinder::Init(const Params& params, uint32_t cycle) {
 }
 
 uint32_t MatchFinder::Lowest(uint32_t pos, uint32_t lowest) const {
-    uint32_t minPos = std::max(lowest, floor_);
-    return pos > mask_ ? std::max(minPos, pos - mask_) : minPos;
+    return pos > mask_ ? std::max(lowest, pos - mask_) : lowest;
 }
 
 void MatchFinder::Rebase(uint32_t shift) {
@@ -80,16 +73,6 @@ void MatchFinder::Rebase(uint32_t shift) {
     RebaseTable(links_, shift);
     RebaseTable(head2_, shift);
     RebaseTable(head3_, shift);
-    floor_ = floor_ > shift ? floor_ - shift : 0;
-}
-
-// The links of positions [from, insertedEnd) overwrote those of the
-// positions one cycle earlier, which therefore cannot be followed any more.
-void MatchFinder::Forget(uint32_t from, uint32_t insertedEnd) {
-    ForgetFrom(head_, from);
-    ForgetFrom(head2_, from);
-    ForgetFrom(head3_, from);
-    if (insertedEnd > mask_) Invalidate(insertedEnd - mask_);
 }
 
 unsigned MatchFinder::FindShort(const uint8_t* buf, uint32_t pos, uint32_t limit, uint32_t minPos,

@@ -12,11 +12,10 @@
 // Both can also keep the last position of every 2-byte value and of a
 // 3-byte hash, which finds the short matches with small distances.
 //
-// Positions are offsets in the caller's buffer. Candidate positions are
-// checked against the bytes, so stale entries after a rollback (Forget)
-// only cost compression, never correctness. Calling order: Init once,
-// then Find or Skip for consecutive positions; Rebase when the caller moves
-// its buffer, Forget when it takes positions back.
+// Positions are offsets in the caller's buffer and only grow (a new stream
+// goes on behind the old one; `lowest` keeps the old positions out). Calling
+// order: Init once, then Find or Skip for consecutive positions; Rebase when
+// the caller moves its buffer.
 #ifndef TARV_TOOLS_TARVPACK_RAR20MATCHFINDER_H
 #define TARV_TOOLS_TARVPACK_RAR20MATCHFINDER_H
 
@@ -61,14 +60,6 @@ public:
 
     // The buffer moved down by `shift` bytes (a multiple of the cycle).
     void Rebase(uint32_t shift);
-    // Positions from `from` on are taken back; `insertedEnd` is one past the
-    // last position inserted. Later positions may differ in their bytes.
-    void Forget(uint32_t from, uint32_t insertedEnd);
-    // No position below `pos` is a candidate any more.
-    void Invalidate(uint32_t pos) {
-        if (pos > floor_) floor_ = pos;
-    }
-
 private:
     uint32_t Lowest(uint32_t pos, uint32_t lowest) const;
     unsigned FindShort(const uint8_t* buf, uint32_t pos, uint32_t limit, uint32_t minPos, Match* out,
@@ -80,7 +71,6 @@ private:
 
     Params params_ = {};
     uint32_t mask_ = 0;   // cycle - 1
-    uint32_t floor_ = 0;  // no candidate below this
     // Tables hold position + 1; 0 is empty.
     std::vector<uint32_t> head_;
     std::vector<uint32_t> links_;  // chain: 1 per position; tree: 2 (smaller, larger)
