@@ -58,7 +58,6 @@ unsigned AudioState::Encode(uint8_t byte) {
 void AudioStats::Add(const AudioStats& o) {
     for (unsigned c = 0; c < kMaxChannels; ++c)
         for (unsigned s = 0; s < kAudioSymbols; ++s) freq[c][s] += o.freq[c][s];
-    bytes += o.bytes;
 }
 
 void AudioLengthsFor(const AudioStats& stats, uint8_t* len) {
@@ -90,7 +89,6 @@ void EncodeAudio(const uint8_t* data, uint32_t n, unsigned channels, AudioState*
         out->push_back(AudioToken{(uint16_t)sym, (uint8_t)c});
         stats->freq[c][sym]++;
     }
-    stats->bytes += n;
 }
 
 }  // namespace rar20

@@ -48,7 +48,6 @@ struct AudioToken {
 struct AudioStats {
     unsigned channels = 1;
     uint32_t freq[kMaxChannels][kAudioSymbols] = {};
-    uint64_t bytes = 0;
     void Add(const AudioStats& o);
 };
 

@@ -248,7 +248,7 @@ private:
                 model.FromStats(block_.lzStats);
             else
                 model.Default();
-            return parser_.ParseGreedy(w, parsed_, segEnd, &inserted_, model, &stream_.lz, &seg->lz, &seg->lzStats);
+            return parser_.ParseLazy(w, parsed_, segEnd, &inserted_, model, &stream_.lz, &seg->lz, &seg->lzStats);
         }
         // Each pass prices the symbols by what the previous pass (or the
         // open block) used; the smallest result wins.

@@ -19,9 +19,8 @@ const uint32_t kChunk = 4096;
 
 // ---- statistics and prices ----
 
-void LzStats::Add(const LzToken& t, uint32_t len) {
+void LzStats::Add(const LzToken& t) {
     main[t.sym]++;
-    bytes += len;
     if (t.sym <= kSymRepeatLast) return;
     if (t.sym < kSymShortDist) {
         rep[t.slot]++;
@@ -39,7 +38,6 @@ void LzStats::Add(const LzStats& o) {
     for (unsigned i = 0; i < kDistSymbols; ++i) dist[i] += o.dist[i];
     for (unsigned i = 0; i < kRepSymbols; ++i) rep[i] += o.rep[i];
     extraBits += o.extraBits;
-    bytes += o.bytes;
 }
 
 LzLengths LzLengthsFor(const LzStats& stats) {
@@ -181,7 +179,7 @@ bool CheapestCode(const LzState& state, const CostModel& model, uint32_t* len, u
     return true;
 }
 
-// ---- greedy and lazy parsing ----
+// ---- lazy parsing ----
 
 void LzParser::Insert(const ParseWindow& w, uint32_t from, uint32_t to, uint32_t* inserted) {
     for (uint32_t p = std::max(from, *inserted); p < to; ++p) finder_->Skip(w.buf, p, w.matchEnd - p, w.lowest);
@@ -212,7 +210,7 @@ LzParser::Candidate LzParser::BestAt(const ParseWindow& w, uint32_t pos, const C
     return best;
 }
 
-uint32_t LzParser::ParseGreedy(const ParseWindow& w, uint32_t begin, uint32_t end, uint32_t* inserted,
+uint32_t LzParser::ParseLazy(const ParseWindow& w, uint32_t begin, uint32_t end, uint32_t* inserted,
                                const CostModel& model, LzState* state, std::vector<LzToken>* out,
                                LzStats* stats) {
     Insert(w, *inserted, begin, inserted);
@@ -222,7 +220,7 @@ uint32_t LzParser::ParseGreedy(const ParseWindow& w, uint32_t begin, uint32_t en
     auto literal = [&](uint32_t p) {
         LzToken t = MakeToken(kCodeLiteral, 1, 0, w.buf[p]);
         out->push_back(t);
-        stats->Add(t, 1);
+        stats->Add(t);
     };
     while (pos < end) {
         if (!haveCur) {
@@ -236,7 +234,7 @@ uint32_t LzParser::ParseGreedy(const ParseWindow& w, uint32_t begin, uint32_t en
             literal(pos++);
             continue;
         }
-        if (params_.kind == ParseParams::kLazy && cur.len < params_.niceLen && pos + 1 < end && pos + 1 == *inserted) {
+        if (cur.len < params_.niceLen && pos + 1 < end && pos + 1 == *inserted) {
             Candidate next = BestAt(w, pos + 1, model, *state);
             *inserted = pos + 2;
             if (next.gain > cur.gain) {
@@ -248,7 +246,7 @@ uint32_t LzParser::ParseGreedy(const ParseWindow& w, uint32_t begin, uint32_t en
         }
         LzToken t = MakeToken(cur.code, cur.len, cur.dist, 0);
         out->push_back(t);
-        stats->Add(t, cur.len);
+        stats->Add(t);
         state->Push(cur.len, cur.dist);
         // The fastest levels leave most of a long match out of the finder.
         uint32_t indexed = params_.inMatch ? std::min(cur.len, params_.inMatch + 1) : cur.len;
@@ -397,15 +395,15 @@ uint32_t LzParser::OptimalChunk(const ParseWindow& w, uint32_t pos0, uint32_t n,
         uint32_t p = pos0 + node.from;
         LzToken t = MakeToken(node.code, node.len, node.dist, w.buf[p]);
         out->push_back(t);
-        stats->Add(t, node.len);
+        stats->Add(t);
         if (node.code != kCodeLiteral) state->Push(node.len, node.dist);
         if (node.tail) {
             LzToken lit = MakeToken(kCodeLiteral, 1, 0, w.buf[p + node.len]);
             LzToken rep = MakeToken(kCodeRep0, node.tail, node.dist, 0);
             out->push_back(lit);
-            stats->Add(lit, 1);
+            stats->Add(lit);
             out->push_back(rep);
-            stats->Add(rep, node.tail);
+            stats->Add(rep);
             state->Push(node.tail, node.dist);
         }
     }
@@ -417,7 +415,7 @@ uint32_t LzParser::OptimalChunk(const ParseWindow& w, uint32_t pos0, uint32_t n,
         CheapestCode(*state, model, &len, nice.dist, &code, &price);
         LzToken t = MakeToken(code, len, nice.dist, 0);
         out->push_back(t);
-        stats->Add(t, len);
+        stats->Add(t);
         state->Push(len, nice.dist);
         end += len;
     }

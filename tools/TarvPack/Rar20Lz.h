@@ -1,8 +1,8 @@
 // Rar20Lz: the LZ half of the RAR 2.0 encoder: the decoder's match history
 // as the encoder mirrors it, coded symbols (tokens), their statistics and
 // costs, and the parsers that turn bytes into tokens:
-//   - greedy / lazy: take the best-looking match at each position, or one
-//     position later when that looks better (the faster levels);
+//   - lazy: take the best-looking match at each position, or one position
+//     later when that looks better (the faster levels);
 //   - optimal: a shortest path over the positions of a chunk, where each
 //     position can be reached by a literal, a new match of any length the
 //     match finder allows, or a match at one of the four remembered
@@ -48,8 +48,7 @@ struct LzStats {
     uint32_t dist[kDistSymbols] = {};
     uint32_t rep[kRepSymbols] = {};
     uint64_t extraBits = 0;
-    uint64_t bytes = 0;  // input bytes the tokens cover
-    void Add(const LzToken& t, uint32_t len);
+    void Add(const LzToken& t);
     void Add(const LzStats& o);
 };
 
@@ -119,11 +118,11 @@ struct ParseWindow {
 };
 
 struct ParseParams {
-    enum Kind { kGreedy, kLazy, kOptimal } kind;
+    enum Kind { kLazy, kOptimal } kind;
     unsigned niceLen;  // a match this long is taken without weighing others
     bool tails;        // optimal: also try match + literal + same distance again
-    unsigned reps;     // greedy / lazy: remembered distances tried at each position (1..4)
-    unsigned inMatch;  // greedy / lazy: positions inside a match given to the finder (0 = all)
+    unsigned reps;     // lazy: remembered distances tried at each position (1..4)
+    unsigned inMatch;  // lazy: positions inside a match given to the finder (0 = all)
 };
 
 // Tokens for [begin, end) and the state after them. Returns the position
@@ -134,8 +133,8 @@ class LzParser {
 public:
     LzParser(const ParseParams& params, MatchFinder* finder) : params_(params), finder_(finder) {}
 
-    uint32_t ParseGreedy(const ParseWindow& w, uint32_t begin, uint32_t end, uint32_t* inserted,
-                         const CostModel& model, LzState* state, std::vector<LzToken>* out, LzStats* stats);
+    uint32_t ParseLazy(const ParseWindow& w, uint32_t begin, uint32_t end, uint32_t* inserted,
+                       const CostModel& model, LzState* state, std::vector<LzToken>* out, LzStats* stats);
 
     // Optimal parsing: first collect the matches of [begin, end) once, then
     // parse as often as wanted with different prices (same begin and state
