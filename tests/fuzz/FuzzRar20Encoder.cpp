@@ -3,7 +3,8 @@
 // bytes that went in. The first bytes choose the settings, the rest is split
 // into entries:
 //   [0] bits 0-2 level 1..5, bit 3 solid, bit 4 multimedia mode,
-//       bits 5-7 window 64 KB << (0..4)
+//       bits 5-7 window 64 KB << (0..2) (the larger windows only cost setup
+//       time here; the tests cover them)
 //   [1] feed piece size, [2] number of entries (1..4)
 //   [3..] the data; entry k gets an equal share, the last one the rest.
 // Short inputs are stretched by repeating them (with a counter mixed in) so
@@ -61,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     options.level = 1 + (input[0] & 7) % 5;
     options.solid = (input[0] & 8) != 0;
     options.multimedia = (input[0] & 16) != 0;
-    options.window = 0x10000u << ((input[0] >> 5) % 5);
+    options.window = 0x10000u << ((input[0] >> 5) % 3);
     size_t piece = 1 + input[1] * 97u;
     unsigned entries = 1 + input[2] % 4;
     std::vector<uint8_t> body(input + 3, input + size);

@@ -292,19 +292,22 @@ private:
     uint64_t OwnBits(const Block& b) const { return b.audio ? OwnBits(b.auStats) : OwnBits(b.lzStats); }
 
     // Codes the segment's bytes with 1..4 multimedia channels and keeps the
-    // best when it beats the LZ tokens.
+    // best when it beats the LZ tokens. The fast levels judge the channel
+    // counts on a sample and code the whole segment with the best of them only.
     void TryMultimedia(const ParseWindow& w, uint32_t n, const LzState& lzBefore, Block* seg) {
         if (n == 0) return;
         const uint8_t* data = w.buf + parsed_;
         uint64_t lzBits = OwnBits(*seg);
         if (lzBits < kMultimediaTryRatio * 8.0 * n) return;
-        if (level_.sampleMultimedia && n > 2 * kMultimediaSample &&
-            !SampleFavoursMultimedia(data, lzBits * kMultimediaSample / n))
-            return;
+        unsigned first = 1, last = kMaxChannels;
+        if (level_.sampleMultimedia && n > 2 * kMultimediaSample) {
+            first = last = SampleChannels(data, lzBits * kMultimediaSample / n);
+            if (!first) return;
+        }
         uint64_t bestBits = (uint64_t)(lzBits * kMultimediaGain);
         Block best;
         AudioState bestState;
-        for (unsigned k = 1; k <= kMaxChannels; ++k) {
+        for (unsigned k = first; k <= last; ++k) {
             Block trial;
             trial.audio = true;
             AudioState state = stream_.audio;
@@ -322,16 +325,24 @@ private:
         stream_.lz = lzBefore;
     }
 
-    bool SampleFavoursMultimedia(const uint8_t* data, uint64_t lzSampleBits) const {
+    // The channel count that codes a sample at least 10 % below LZ, best
+    // first; 0 when none does.
+    unsigned SampleChannels(const uint8_t* data, uint64_t lzSampleBits) const {
+        unsigned best = 0;
+        uint64_t bestBits = (uint64_t)(lzSampleBits * 0.9);
         for (unsigned k = 1; k <= kMaxChannels; ++k) {
             Block trial;
             trial.audio = true;
             AudioState state = stream_.audio;
             EncodeAudio(data, kMultimediaSample, k, &state, &trial.au, &trial.auStats);
             TableSet t = AudioTableSet(trial.auStats);
-            if (AudioCodedBits(trial.auStats, t.len) < lzSampleBits * 0.9) return true;
+            uint64_t bits = AudioCodedBits(trial.auStats, t.len);
+            if (bits < bestBits) {
+                bestBits = bits;
+                best = k;
+            }
         }
-        return false;
+        return best;
     }
 
     // Joins the segment to the open block, or closes the block when the
