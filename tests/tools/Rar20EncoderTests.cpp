@@ -179,7 +179,8 @@ void ExpectOurReaderGetsBack(const Archive& a, const std::vector<Entry>& entries
     ASSERT_EQ(rar::kOpenOk, reader->Open(io, "memory.rar"));
     rar::FileHeader h;
     size_t i = 0;
-    while (reader->ReadFileHeader(&h)) {
+    rar::WalkStatus walk;
+    while ((walk = reader->NextEntry(&h)) == rar::kWalkEntry) {
         ASSERT_LT(i, entries.size());
         Bytes got;
         rar::EntrySink sink = {&got, Collect, nullptr};
@@ -187,6 +188,7 @@ void ExpectOurReaderGetsBack(const Archive& a, const std::vector<Entry>& entries
         EXPECT_TRUE(got == entries[i].data) << h.name;
         ++i;
     }
+    EXPECT_EQ(rar::kWalkEnd, walk);
     EXPECT_EQ(entries.size(), i);
 }
 
