@@ -371,6 +371,46 @@ TEST_F(TarvPackTest, PackingOptionsReadBack) {
     }
 }
 
+// Tarv.ini's uninstall setting: the uninstaller is added behind the other
+// setup files unless the package brings one, a missing one is refused, and
+// an uninstaller without a log is warned about.
+TEST_F(TarvPackTest, TheUninstallerJoinsThePackageThatAsksForIt) {
+    const std::string uninstallerBytes = Program(0x14C, 5000);
+    Spit(dir / "UnTarv.exe", uninstallerBytes);
+    Spit(dir / "pkg/Data/a.txt", "a");
+    const struct {
+        const char* ini;
+        bool ownCopy;
+        const char* uninstaller;  // --uninstaller; null: beside the installer
+        int status;
+        bool added, warned;
+    } cases[] = {
+        {"[Config]\r\nUninstall=1\r\nLogFile=%InstallPath%\\u.log\r\n", false, nullptr, 0, true, false},
+        {"[config]\r\nuninstall = 1\r\n", false, nullptr, 0, true, true},
+        {"[Config]\r\nUninstall=yes\r\n", false, nullptr, 0, false, false},
+        {"[Config]\r\nUninstall=1\r\nLogFile=x\r\n", true, nullptr, 0, false, false},
+        {"[Config]\r\nUninstall=1\r\nLogFile=x\r\n", false, "missing.exe", 1, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ini);
+        fs::remove_all(dir / "pkg/Presetup");
+        Spit(dir / "pkg/Presetup/Tarv.ini", c.ini);
+        if (c.ownCopy) Spit(dir / "pkg/Presetup/untarv.EXE", "own");
+        std::string extra = c.uninstaller ? " --uninstaller " + Quote(dir / c.uninstaller) : "";
+        Ran built = Pack("build " + Quote(dir / "pkg") + " " + Quote(out) + " --installer " + Quote(installer) + extra);
+        ASSERT_EQ(c.status, built.status) << built.output;
+        EXPECT_EQ(c.warned, built.Says("warning: [Config] Uninstall is 1 but LogFile is empty")) << built.output;
+        if (c.status != 0) {
+            EXPECT_TRUE(built.Says("missing.exe")) << built.output;
+            continue;
+        }
+        Ran listed = Pack("list " + Quote(out));
+        size_t added = listed.output.find("Presetup\\UnTarv.exe");
+        EXPECT_EQ(c.added, added != std::string::npos) << listed.output;
+        if (c.added) EXPECT_LT(added, listed.output.find("Data\\a.txt")) << "setup files lead the archive";
+    }
+}
+
 TEST_F(TarvPackTest, UsageErrors) {
     const struct {
         std::string args;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "HostFiles.h"
+#include "PackageCheck.h"
 #include "archive/RarReader.h"
 
 namespace tarvpack {
@@ -75,6 +76,37 @@ void CheckStoredName(const std::string& stored, const fs::path& path) {
         Refuse(path, "the stored name " + stored + " is longer than 259 characters");
     if (problem != rar::kNameSafe)
         Refuse(path, std::string("the installer refuses the name: ") + rar::NameProblemText(problem));
+}
+
+// A file to store under `stored`; `named` is how the user named it.
+Item FileItem(const std::string& stored, const fs::path& real, const fs::path& named) {
+    std::error_code ec;
+    uint64_t size = fs::file_size(real, ec);
+    if (ec) Refuse(named, "cannot read its size (" + ec.message() + ")");
+    if (size > kMaxFileSize) Refuse(named, "the file is 4 GB or larger");
+    Item item{stored, real, false, size, 0, AttributesOf(real)};
+    if (!DosTimeOf(real, &item.dosTime)) Refuse(named, "cannot read its time");
+    return item;
+}
+
+// The names directly in Presetup\.
+std::vector<std::string> PresetupNames(const std::vector<Item>& items) {
+    std::vector<std::string> names;
+    const std::string prefix = "Presetup\\";
+    for (const Item& item : items)
+        if (item.stored.compare(0, prefix.size(), prefix) == 0 &&
+            item.stored.find('\\', prefix.size()) == std::string::npos)
+            names.push_back(item.stored.substr(prefix.size()));
+    return names;
+}
+
+// Adds the uninstaller program as Presetup\UnTarv.exe, behind the other
+// setup files (the Presetup\ entries must lead the archive).
+void AddUninstaller(std::vector<Item>& items, const fs::path& uninstaller) {
+    auto firstData = std::find_if(items.begin(), items.end(), [](const Item& item) {
+        return item.stored.compare(0, 5, "Data\\") == 0 || item.stored == "Data";
+    });
+    items.insert(firstData, FileItem("Presetup\\UnTarv.exe", fs::canonical(uninstaller), uninstaller));
 }
 
 // The package folder's files, in archive order. Links are followed through
@@ -146,12 +178,7 @@ private:
                 Refuse(path, "symbolic link loop: it leads back to " + real.string());
             Folder(path, stored);
         } else if (fs::is_regular_file(real, ec)) {
-            uint64_t size = fs::file_size(real, ec);
-            if (ec) Refuse(path, "cannot read its size (" + ec.message() + ")");
-            if (size > kMaxFileSize) Refuse(path, "the file is 4 GB or larger");
-            Item item{stored, real, false, size, 0, AttributesOf(real)};
-            if (!DosTimeOf(real, &item.dosTime)) Refuse(path, "cannot read its time");
-            items_.push_back(item);
+            items_.push_back(FileItem(stored, real, path));
         } else {
             Refuse(path, "neither a file nor a folder");
         }
@@ -420,6 +447,12 @@ void ReadBack(const fs::path& path, const fs::path& output, uint64_t archiveAt, 
 PackSummary BuildPackage(const PackRequest& request, std::ostream& progress) {
     PackSummary summary;
     std::vector<Item> items = Collector(request.package).Run(request.package);
+    fs::path uninstaller = request.uninstaller.empty()
+                               ? request.installer.parent_path() / "UnTarv.exe"
+                               : request.uninstaller;
+    PackagePlan plan = CheckPackage(request.package, PresetupNames(items), uninstaller);
+    summary.warnings = plan.warnings;
+    if (!plan.addUninstaller.empty()) AddUninstaller(items, plan.addUninstaller);
     std::vector<char> installer = ReadInstaller(request.installer, summary);
     CheckOutputPlace(request, items);
     uint64_t total = 0;

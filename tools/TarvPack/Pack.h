@@ -32,6 +32,8 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <string>
+#include <vector>
 
 #include "Rar20Encoder.h"
 
@@ -41,6 +43,8 @@ struct PackRequest {
     std::filesystem::path package;    // holds Presetup/ and Data/
     std::filesystem::path output;     // the setup program to write
     std::filesystem::path installer;  // the installer program to put in front
+    std::filesystem::path uninstaller;  // added as Presetup\UnTarv.exe when Tarv.ini asks for
+                                        // it; empty: UnTarv.exe beside the installer
     bool compress = true;             // false: every entry stored, no solid stream
     rar20::EncoderOptions compression;  // method (level), solid, window; must be valid
 };
@@ -53,6 +57,7 @@ struct PackSummary {
     uint64_t bytesOut = 0;   // size of the written program
     uint64_t archiveAt = 0;  // offset of the archive's marker block
     const char* machine = "";  // the installer's: "i386" or "AMD64"
+    std::vector<std::string> warnings;  // what the package's Tarv.ini gets wrong
 };
 
 // Writes the package; on a refusal or an I/O error throws std::runtime_error

@@ -21,7 +21,7 @@ namespace {
 const char kUsage[] =
     "Usage:\n"
     "  TarvPack build <package folder> <setup.exe> [--installer PATH]\n"
-    "                [--method 0..5] [--no-solid] [--window KB]\n"
+    "                [--uninstaller PATH] [--method 0..5] [--no-solid] [--window KB]\n"
     "      Writes the installer followed by a RAR 2.x archive of the package\n"
     "      folder's Presetup and Data folders. The installer is Tarv.exe beside\n"
     "      TarvPack unless --installer names another. Entries are packed with\n"
@@ -29,6 +29,9 @@ const char kUsage[] =
     "      default), or 0 to store every entry; as one solid stream unless\n"
     "      --no-solid; with a dictionary of 64, 128, 256, 512 or 1024 KB\n"
     "      (--window, default 1024). Entries that do not shrink are stored.\n"
+    "      When Tarv.ini sets [Config] Uninstall=1 and Presetup brings no\n"
+    "      UnTarv.exe, the uninstaller beside the installer (or --uninstaller)\n"
+    "      is added to Presetup.\n"
     "  TarvPack list <file>       one line per entry: name, size, packed size,\n"
     "                             method, version, stored CRC (folders end in \\)\n"
     "  TarvPack test <file>       checks the integrity record, unpacks every\n"
@@ -211,6 +214,8 @@ int Build(const std::vector<std::string>& args) {
         bool hasValue = i + 1 < args.size();
         if (args[i] == "--installer" && hasValue) {
             request.installer = args[++i];
+        } else if (args[i] == "--uninstaller" && hasValue) {
+            request.uninstaller = args[++i];
         } else if (args[i] == "--method" && hasValue) {
             long m = Number(args[++i], 0, 5);
             if (m < 0) bad = "--method takes 0 (store) to 5 (best)";
@@ -238,6 +243,7 @@ int Build(const std::vector<std::string>& args) {
     request.output = positional[1];
     if (request.installer.empty()) request.installer = ToolFolder() / "Tarv.exe";
     PackSummary s = BuildPackage(request, std::cerr);
+    for (const std::string& warning : s.warnings) std::cerr << "warning: " << warning << "\n";
     std::cout << request.output.string() << ": " << s.files + s.folders << " entries (" << s.files
               << " files, " << s.folders << " folders), " << s.bytesIn << " bytes in, " << s.packed
               << " packed, " << s.bytesOut
