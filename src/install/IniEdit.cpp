@@ -77,39 +77,30 @@ TStr SetIniValueText(const TStr& text, const TStr& section, const TStr& key, con
     return text + (ended ? "" : "\r\n") + "[" + section + "]\r\n" + entry + "\r\n";
 }
 
-// The whole file; true with empty text when it does not exist.
-static bool ReadWholeFile(const TStr& file, TStr& text) {
-    text.clear();
-    if (!FileExists(file)) return true;
-    HANDLE in = OpenFileHandle(file, GENERIC_READ, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL, OPEN_EXISTING);
-    if (!IsValidHandle(in)) return false;
-    DWORD size = GetFileSize(in, nullptr), got = 0;
-    bool ok = size != INVALID_FILE_SIZE && ReadFile(in, text.buffer(size), size, &got, nullptr) && got == size;
-    text.resize(ok ? got : 0);
-    CloseFileHandle(in);
-    return ok;
+struct TIniEdit {
+    const TStr& Section;
+    const TStrList& Lines;  // key=value each
+    bool Append;
+};
+
+static bool ApplyIniEdit(void* context, TStr& text) {
+    const TIniEdit& edit = *static_cast<const TIniEdit*>(context);
+    TStr edited = text;
+    for (int i = 0; i < edit.Lines.Count(); ++i)
+        edited = SetIniValueText(edited, edit.Section, NamePart(edit.Lines[i]), ValuePart(edit.Lines[i]),
+                                 edit.Append);
+    if (edited == text) return false;
+    text = edited;
+    return true;
 }
 
-static bool WriteWholeFile(const TStr& file, const TStr& text) {
-    HANDLE out = OpenFileHandle(file, GENERIC_WRITE, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL, OPEN_ALWAYS);
-    if (!IsValidHandle(out)) return false;
-    DWORD put = 0;
-    bool ok = WriteFile(out, text.c_str(), (DWORD)text.length(), &put, nullptr) && put == text.length() &&
-              SetEndOfFile(out) && FlushFileBuffers(out);
-    CloseFileHandle(out);
-    return ok;
-}
-
-// Applies the lines (each key=value, set or appended) to the file in one
-// write.
+// Applies the lines to the file in one write (the file is created when
+// missing).
 static bool EditIniFile(const TStr& file, const TStr& section, const TStrList& lines, bool append) {
     if (!ProfileDropDocument(file)) return false;
-    TStr text;
-    if (!ReadWholeFile(file, text)) return false;
-    TStr edited = text;
-    for (int i = 0; i < lines.Count(); ++i)
-        edited = SetIniValueText(edited, section, NamePart(lines[i]), ValuePart(lines[i]), append);
-    return (edited == text && FileExists(file)) || WriteWholeFile(file, edited);
+    TIniEdit edit = {section, lines, append};
+    TFileEditResult result = EditFileText(file, true, ApplyIniEdit, &edit);
+    return result == feWritten || result == feUnchanged;
 }
 
 bool SetIniFileValue(const TStr& file, const TStr& section, const TStr& key, const TStr& value) {

@@ -111,6 +111,18 @@ LRESULT CALLBACK CountFontChanges(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(w, m, wp, lp);
 }
 
+// Faces of the test font known to the system, by its family name.
+int TestFontFaces() {
+    static int found = 0;
+    LOGFONTA lf = {0, 0, 0, 0, 0, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Tarv Uninstall Test"};
+    HDC dc = GetDC(nullptr);
+    EnumFontFamiliesExA(dc, &lf, [](const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM) { return ++found; }, 0, 0);
+    ReleaseDC(nullptr, dc);
+    int faces = found;
+    found = 0;
+    return faces;
+}
+
 // Windows NT finds the fonts of its fonts folder by itself; Windows 98 needs
 // every font in the registry (under its own key).
 TEST_F(ActionsTest, FontsInTheFontsFolderAreRegisteredOnWindows98Only) {
@@ -121,7 +133,8 @@ TEST_F(ActionsTest, FontsInTheFontsFolderAreRegisteredOnWindows98Only) {
     HWND counter = CreateWindowA(wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     const std::string fonts = dir / "Fonts", font = fonts + "\\mono.ttf";
     CreateDirectoryA(fonts.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileA((std::string(TARV_FIXTURES_DIR) + "/fonts/DejaVuSansMono-Oblique.ttf").c_str(), font.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((std::string(TARV_FIXTURES_DIR) + "/fonts/TarvTest.ttf").c_str(), font.c_str(), FALSE));
+    ASSERT_EQ(TestFontFaces(), 0);
     RunState().Variables = ListOf({("Fonts=" + fonts).c_str()});
     RunState().FontList = ListOf({(font + "=").c_str(), (font + "=").c_str()});
     const std::string key98 = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts";
@@ -131,6 +144,7 @@ TEST_F(ActionsTest, FontsInTheFontsFolderAreRegisteredOnWindows98Only) {
         fontChanges = 0;
         EXPECT_TRUE(RegisterFonts());
         EXPECT_EQ(fontChanges, 1);  // one broadcast for the whole list
+        EXPECT_GT(TestFontFaces(), 0);
         EXPECT_EQ(RegValueForTest(HKEY_LOCAL_MACHINE, key98, "mono.ttf"), win98 ? font : "<absent>");
         std::string logged = "[RegFonts]\r\n" + font + "=\r\n\r\n";
         if (win98) logged = "[AddReg]\r\nHKLM\\" + key98 + "\\mono.ttf=\r\n\r\n" + logged;
@@ -141,7 +155,7 @@ TEST_F(ActionsTest, FontsInTheFontsFolderAreRegisteredOnWindows98Only) {
         RegDeleteValueA(key, "mono.ttf");
         RegCloseKey(key);
     }
-    RemoveFontResourceA(font.c_str());  // Wine answers 0 whatever happened: the add is not checked
+    while (RemoveFontResourceA(font.c_str())) {}
     DestroyWindow(counter);
 }
 

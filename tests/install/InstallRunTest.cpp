@@ -164,7 +164,7 @@ TEST_F(InstallRunTest, AFullInstallationLeavesItsFilesValuesAndLog) {
     Data("Docs\\one.doc", "1");
     Data("Docs\\Deep\\two.doc", "22");
     Data("server.dll", ReadBytes(HelperPath("TestComServer.dll")));
-    ASSERT_TRUE(CopyFileA((std::string(TARV_FIXTURES_DIR) + "/fonts/DejaVuSansMono-Oblique.ttf").c_str(),
+    ASSERT_TRUE(CopyFileA((std::string(TARV_FIXTURES_DIR) + "/fonts/TarvTest.ttf").c_str(),
                           (root / "pkg\\Data\\mono.ttf").c_str(), FALSE));
     ASSERT_TRUE(SetLastWriteTime(root / "pkg\\Data\\a.txt", FileTimeOfLocal({2021, 3, 4, 5, 6, 8})));
     ASSERT_TRUE(SetFileAttributesA((root / "pkg\\Data\\Sub\\b.txt").c_str(), FILE_ATTRIBUTE_READONLY));
@@ -212,7 +212,7 @@ TEST_F(InstallRunTest, AFullInstallationLeavesItsFilesValuesAndLog) {
     const struct { const char* name; std::string data; } uninstall[] = {
         {"DisplayName", kProgram},         {"UninstallString", windowsUnTarv + " \"" + log + "\""},
         {"DisplayIcon", target + "\\a.txt"}, {"DisplayVersion", "1.0"}, {"Publisher", "Tarv tests"},
-        {"InstallLocation", target},       {"EstimatedSize", std::string("\x4D\x01\0\0", 4)},  // 341169 bytes: 333 KB
+        {"InstallLocation", target},       {"EstimatedSize", std::string("W\0\0\0", 4)},  // 88645 bytes: 87 KB
     };
     for (const auto& v : uninstall) EXPECT_EQ(RegValueForTest(HKEY_LOCAL_MACHINE, kUninstallKey, v.name), v.data) << v.name;
     EXPECT_EQ(messageWindowRecord, (std::vector<std::string>{"show Reading", "hide", "show Counting", "hide",
@@ -232,11 +232,12 @@ TEST_F(InstallRunTest, AFullInstallationLeavesItsFilesValuesAndLog) {
                          "[CreateKeys]\r\nHKCU\\Software\\TarvTest\\App=\r\n" + key + "=\r\n\r\n"
                          "[AddReg]\r\nHKCU\\Software\\TarvTest\\App\\Path=\"" + target + "\"\r\nHKCU\\Software\\TarvTest\\App\\Count=#3\r\n" +
                          ntFonts + "=\r\n" + key + "\\DisplayIcon=" + t2 + "a.txt\r\n" + key + "\\DisplayVersion=1.0\r\n" + key +
-                         "\\Publisher=Tarv tests\r\n" + key + "\\InstallLocation=" + target + "\r\n" + key + "\\EstimatedSize=#333\r\n\r\n"
+                         "\\Publisher=Tarv tests\r\n" + key + "\\InstallLocation=" + target + "\r\n" + key + "\\EstimatedSize=#87\r\n\r\n"
                          "[AddIni]\r\n" + t2 + "app.ini,Main,Size=10\r\n\r\n"
                          "[RegFonts]\r\n" + t2 + "mono.ttf=\r\n\r\n"
                          "[Shortcuts]\r\n" + t2 + "Menu\\App=\r\n\r\n");
     DeleteFileA(windowsUnTarv.c_str());
+    while (RemoveFontResourceA((target + "\\mono.ttf").c_str())) {}
     HKEY fonts;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ntFonts.substr(5, ntFonts.size() - 14).c_str(), 0, KEY_SET_VALUE, &fonts) == 0) {
         RegDeleteValueA(fonts, "mono.ttf");

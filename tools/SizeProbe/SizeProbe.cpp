@@ -11,6 +11,7 @@
 #include "install/RebootMoves.h"
 #include "setup/Languages.h"
 #include "system/wqFileUtils.h"
+#include "system/wqNTSecurity.h"
 #include "system/wqShell.h"
 #include "system/wqUtils.h"
 #include "text/Common.h"
@@ -25,7 +26,7 @@ static void* volatile entryPoints[] = {
     KEEP(ProfileReadString), KEEP(ProfileWriteString), KEEP(ProfileFlushAll), KEEP(RegWriteString),
     KEEP(RegEnumSubKeys), KEEP(CopyFileWithTimes), KEEP(DeleteTree), KEEP(CreateUniqueFolder),
     KEEP(FreeDiskSpaceKB), KEEP(RunAndWait), KEEP(BrowseForInstallFolder), KEEP(CentredMessageBox),
-    KEEP(ErrorBox), KEEP(WarningBox), KEEP(QuestionBox),
+    KEEP(ErrorBox), KEEP(WarningBox), KEEP(QuestionBox), KEEP(IsAdmin),
     // text, languages
     reinterpret_cast<void*>(static_cast<bool (*)(HWND)>(&StartPage)),  // GDI has a StartPage too
     KEEP(GetString), KEEP(ReadTextFile), KEEP(BuildLanguageList),
