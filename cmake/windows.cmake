@@ -63,6 +63,18 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     endforeach()
 endif()
 
+# The GUI test driver: drives a program's windows from outside by window
+# messages (tools/GuiDriver); it shares the list of template names.
+file(GLOB gui_driver_sources CONFIGURE_DEPENDS tools/GuiDriver/*.cpp)
+add_executable(GuiDriver ${gui_driver_sources})
+target_include_directories(GuiDriver PRIVATE src)
+target_compile_options(GuiDriver PRIVATE ${TARV_WARNINGS})
+target_link_libraries(GuiDriver user32 gdi32)
+target_link_options(GuiDriver PRIVATE -static)
+if(TARGET ui_tests)
+    add_dependencies(ui_tests GuiDriver PageHost)  # the page tests run both
+endif()
+
 if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/tools.cmake)
     include(cmake/tools.cmake)
 endif()
