@@ -4,7 +4,7 @@ set(win_sources "")
 foreach(f ${all_sources})
     file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${f})
     list(FIND TARV_PORTABLE_SOURCES ${rel} at)
-    if(at EQUAL -1 AND NOT rel STREQUAL "src/setup/Tarv.cpp")
+    if(at EQUAL -1 AND NOT rel MATCHES "^src/setup/(Un)?Tarv\\.cpp$")
         list(APPEND win_sources ${f})
     endif()
 endforeach()
@@ -25,13 +25,20 @@ set(tarv_resources ${CMAKE_SOURCE_DIR}/src/ui/Tarv.rc)
 set_source_files_properties(${tarv_resources} PROPERTIES OBJECT_DEPENDS
     "${CMAKE_SOURCE_DIR}/src/ui/Dialogs.rc;${CMAKE_SOURCE_DIR}/src/ui/Resource.h;${CMAKE_SOURCE_DIR}/src/ui/Tarv.ico;${CMAKE_SOURCE_DIR}/src/ui/Tarv.manifest")
 
-# The installer: small above all (the archive behind it is searched for in
-# the first 0x1FFF6 bytes only).
+# The installer: small above all (the archive behind it is found only when it
+# starts at offset 0x1FFED at the latest, kLastMarkerOffset).
 add_executable(Tarv WIN32 src/setup/Tarv.cpp ${tarv_resources})
 target_compile_options(Tarv PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS})
 target_link_libraries(Tarv tarv_win)
 target_link_options(Tarv PRIVATE -s -static -Wl,--gc-sections -Wl,--no-insert-timestamp)
-foreach(t tarv_portable tarv_win Tarv)
+
+# The uninstaller, one copy in the Windows folder for every installed
+# program; its own entry point, the same lean build.
+add_executable(UnTarv WIN32 src/setup/UnTarv.cpp src/setup/UnTarv.rc)
+target_compile_options(UnTarv PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS})
+target_link_libraries(UnTarv tarv_win)
+target_link_options(UnTarv PRIVATE -s -static -Wl,--gc-sections -Wl,--no-insert-timestamp)
+foreach(t tarv_portable tarv_win Tarv UnTarv)
     target_compile_options(${t} PRIVATE -Os)
 endforeach()
 
@@ -54,11 +61,17 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
             TARV_FIXTURES_DIR="Z:${CMAKE_SOURCE_DIR}/tests/fixtures")
         add_test(NAME ${dir} COMMAND ${dir}_tests)
     endforeach()
+    # Helpers are programs, except those named *Dll.cpp: DLLs (COM servers).
     file(GLOB helper_sources CONFIGURE_DEPENDS tests/helpers/*.cpp)
     foreach(src ${helper_sources})
         get_filename_component(name ${src} NAME_WE)
-        add_executable(${name} ${src} ${tarv_resources})
-        target_link_libraries(${name} tarv_win)
+        if(name MATCHES "Dll$")
+            add_library(${name} SHARED ${src})
+            set_target_properties(${name} PROPERTIES PREFIX "")
+        else()
+            add_executable(${name} ${src} ${tarv_resources})
+            target_link_libraries(${name} tarv_win)
+        endif()
         target_link_options(${name} PRIVATE -static)
     endforeach()
 endif()
@@ -78,3 +91,11 @@ endif()
 if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/tools.cmake)
     include(cmake/tools.cmake)
 endif()
+
+# The size probe: every installer module linked as the finished driver will
+# link them, with a link map for the per-module size report.
+add_executable(SizeProbe WIN32 tools/SizeProbe/SizeProbe.cpp ${tarv_resources})
+target_compile_options(SizeProbe PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS} -Os)
+target_link_libraries(SizeProbe tarv_win)
+target_link_options(SizeProbe PRIVATE -s -static -Wl,--gc-sections -Wl,--no-insert-timestamp
+                    -Wl,-Map=${CMAKE_BINARY_DIR}/SizeProbe.map)

@@ -8,7 +8,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 "$root/tools/setup-machine.sh"
 "$root/tools/build-all.sh"
-"$root/tools/size-report.sh" build/win32/Tarv.exe
+"$root/tools/size-report.sh" build/win32
 
 out="$root/build/example"
 mkdir -p "$out"

@@ -10,7 +10,12 @@ fuzz_seconds="${TARV_FUZZ_SECONDS:-30}"
 
 "$root/tools/setup-machine.sh" || exit 1
 "$root/tools/build-all.sh" || exit 1
-"$root/tools/size-report.sh" build/win32/Tarv.exe || exit 1
+"$root/tools/size-report.sh" build/win32 || exit 1
+checks_failed=0
+echo "== structure checks"
+"$root/tools/checks/check-layers.sh" || checks_failed=1
+"$root/tools/checks/check-toolchain.sh" || checks_failed=1
+"$root/tools/checks/check-imports.sh" build/win32/Tarv.exe build/win32/SizeProbe.exe build/win32/UnTarv.exe || checks_failed=1
 
 logs=$(mktemp -d)
 export TARV_WINEPREFIX="$logs/wineprefix"
@@ -33,7 +38,7 @@ WINEPREFIX="$TARV_WINEPREFIX" wineserver -p >/dev/null 2>&1 &
 # Without a window manager every hidden window would cost two seconds.
 "$root/tools/wine-run.sh" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 
-status=0
+status=$checks_failed
 echo "== native tests"
 ctest --test-dir build/native --output-on-failure -V > "$logs/native.log" 2>&1 || status=1
 grep -E '^([0-9]+: )?\[  (PASSED|FAILED)  \]|tests passed' "$logs/native.log"

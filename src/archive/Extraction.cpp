@@ -39,9 +39,10 @@ TArchiveCount ArchiveFilesSize(const TStr& mask, const TStrList* list, bool stop
     if (!archive) return count;
     count.Status = csCounted;
     TRARHeader header;
-    while (ReadFileHeader(archive, header)) {
+    int walk;
+    while ((walk = ReadFileHeaderResult(archive, header)) == rarSuccess) {
         if (MaskMatch(header.FileName, mask, true)) {
-            if (!list || FindFileEntry(*list, header.FileName) >= 0) count.Total += header.UnpSize;
+            if (!list || FindFileEntry(*list, header.FileName) >= 0) count.Total += UnpSize64(header);
         } else if (stopAtMismatch) {
             break;
         }
@@ -50,6 +51,7 @@ TArchiveCount ArchiveFilesSize(const TStr& mask, const TStrList* list, bool stop
             break;
         }
     }
+    if (walk == rarBadData) count.Status = csDamaged;
     CloseArchive(archive);
     return count;
 }

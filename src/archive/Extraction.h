@@ -29,7 +29,9 @@ extern const char kFileExtractingError[];  // "File extracting error!"
 enum TCountStatus {
     csCounted,     // every entry was read
     csOpenFailed,  // the archive could not be opened: Total is 0
-    csEntryFailed  // an entry could not be passed over: Total is the count so far
+    csEntryFailed, // an entry could not be passed over: Total is the count so far
+    csDamaged      // the archive is damaged after the entries counted (a header cut
+                   // or lying): Total is the count so far
 };
 struct TArchiveCount {
     TCountStatus Status;
@@ -41,7 +43,8 @@ struct TArchiveCount {
 // item covers (each entry counted once). With `stopAtMismatch` the count ends
 // at the first entry outside the mask (the Presetup\ entries lead the
 // archive). Shows nothing: callers report csOpenFailed with
-// kArchiveOpenError and csEntryFailed with kFileExtractingError.
+// kArchiveOpenError, csEntryFailed with kFileExtractingError and csDamaged
+// with kDamagedSetupMessage (archive/Unrar.h).
 TArchiveCount ArchiveFilesSize(const TStr& mask, const TStrList* list, bool stopAtMismatch);
 
 // Removes every item of that name (without regard to case) and appends

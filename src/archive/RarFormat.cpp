@@ -9,22 +9,34 @@ const uint8_t kMarker[kMarkerSize] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
 
 namespace {
 
-// Four tables let the CRC loop fold in four bytes per step; they are built
-// by the compiler, so there is no start-up work and no race on first use.
-struct CrcTables {
-    uint32_t t[4][256];
-    constexpr CrcTables() : t() {
+// Eight tables let the CRC loop fold in eight bytes per step (t[s][i] is the
+// CRC of byte i followed by s zero bytes). They are built when the module is
+// initialised, before main and before any thread exists: 8 KB of zeroed
+// memory that the installer file does not carry, and no race on first use.
+// Nothing computes a CRC during static initialisation.
+#if defined(_WIN32) && defined(__GNUC__)
+// With -fdata-sections, mingw's compiler gives zeroed arrays sections of
+// initialised data, which the linker keeps in the file; .bss keeps them out.
+__attribute__((section(".bss")))
+#endif
+uint32_t kCrcTable[8][256];
+
+struct CrcTableBuilder {
+    CrcTableBuilder() {
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t c = i;
             for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
-            t[0][i] = c;
+            kCrcTable[0][i] = c;
         }
         for (int i = 0; i < 256; ++i)
-            for (int s = 1; s < 4; ++s) t[s][i] = (t[s - 1][i] >> 8) ^ t[0][t[s - 1][i] & 0xFF];
+            for (int s = 1; s < 8; ++s)
+                kCrcTable[s][i] = (kCrcTable[s - 1][i] >> 8) ^ kCrcTable[0][kCrcTable[s - 1][i] & 0xFF];
     }
-};
+} g_buildCrcTable;
 
-constexpr CrcTables kCrc;
+uint32_t Get32(const uint8_t* p) {
+    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
 
 void Put16(uint8_t* p, uint32_t v) {
     p[0] = (uint8_t)v;
@@ -34,6 +46,19 @@ void Put16(uint8_t* p, uint32_t v) {
 void Put32(uint8_t* p, uint32_t v) {
     Put16(p, v);
     Put16(p + 2, v >> 16);
+}
+
+void Put64(uint8_t* p, uint64_t v) {
+    Put32(p, (uint32_t)v);
+    Put32(p + 4, (uint32_t)(v >> 32));
+}
+
+// The 7 common bytes with a zero CRC; the caller adds the CRC last.
+void PutBlockStart(uint8_t* out, uint8_t type, uint16_t flags, size_t size) {
+    Put16(out, 0);
+    out[2] = type;
+    Put16(out + 3, flags);
+    Put16(out + 5, (uint32_t)size);
 }
 
 // "RE~^": the signature of RAR 1.x archives.
@@ -46,12 +71,14 @@ bool IsOldSignature(const uint8_t* p) {
 uint32_t Crc32Update(uint32_t crc, const void* data, size_t size) {
     const uint8_t* p = static_cast<const uint8_t*>(data);
     uint32_t c = ~crc;
-    for (; size >= 4; p += 4, size -= 4) {
-        c ^= (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-        c = kCrc.t[3][c & 0xFF] ^ kCrc.t[2][(c >> 8) & 0xFF] ^ kCrc.t[1][(c >> 16) & 0xFF] ^
-            kCrc.t[0][c >> 24];
+    for (; size >= 8; p += 8, size -= 8) {
+        c ^= Get32(p);
+        uint32_t next = Get32(p + 4);
+        c = kCrcTable[7][c & 0xFF] ^ kCrcTable[6][(c >> 8) & 0xFF] ^ kCrcTable[5][(c >> 16) & 0xFF] ^
+            kCrcTable[4][c >> 24] ^ kCrcTable[3][next & 0xFF] ^ kCrcTable[2][(next >> 8) & 0xFF] ^
+            kCrcTable[1][(next >> 16) & 0xFF] ^ kCrcTable[0][next >> 24];
     }
-    for (; size; --size) c = (c >> 8) ^ kCrc.t[0][(c ^ *p++) & 0xFF];
+    for (; size; --size) c = (c >> 8) ^ kCrcTable[0][(c ^ *p++) & 0xFF];
     return ~c;
 }
 
@@ -72,8 +99,7 @@ uint16_t ByteReader::U16() {
 
 uint32_t ByteReader::U32() {
     const uint8_t* b = Bytes(4);
-    return b ? (uint32_t)b[0] | (uint32_t)b[1] << 8 | (uint32_t)b[2] << 16 | (uint32_t)b[3] << 24
-             : 0;
+    return b ? Get32(b) : 0;
 }
 
 const uint8_t* ByteReader::Bytes(size_t n) {
@@ -145,7 +171,7 @@ ParseStatus ParseFileHeader(const uint8_t* buf, size_t size, FileHeader* out) {
     if (!r.ok) return kParseInvalid;  // the header is whole but too small for its fields
     out->packSize = (uint64_t)packHigh << 32 | packLow;
     out->unpSize = (uint64_t)unpHigh << 32 | unpLow;
-    size_t keep = out->nameSize < kMaxNameBytes ? out->nameSize : kMaxNameBytes;
+    size_t keep = out->nameSize <= kMaxNameBytes ? out->nameSize : kMaxNameBytes + 1;
     memcpy(out->name, name, keep);
     out->name[keep] = 0;
     out->crcEnd = (b.flags & kFileComment) ? (size_t)(name - buf) + out->nameSize : b.headSize;
@@ -162,9 +188,7 @@ size_t WriteMainHeader(uint8_t* out, size_t cap, uint16_t flags) {
     // An embedded comment would need its own layout; this writer has none.
     if (cap < kMainHeaderSize || (flags & (kMainComment | kFlagLongBlock))) return 0;
     memset(out, 0, kMainHeaderSize);
-    out[2] = kBlockMain;
-    Put16(out + 3, flags);
-    Put16(out + 5, kMainHeaderSize);
+    PutBlockStart(out, kBlockMain, flags, kMainHeaderSize);
     Put16(out, HeaderCrc16(out, kMainHeaderSize));
     return kMainHeaderSize;
 }
@@ -176,9 +200,7 @@ size_t WriteFileHeader(uint8_t* out, size_t cap, const FileHeader& h) {
     if (cap < size) return 0;
     uint16_t flags = (uint16_t)((h.block.flags & ~kFileLargeSizes) | kFlagLongBlock |
                                 (large ? kFileLargeSizes : 0));
-    out[2] = kBlockFile;
-    Put16(out + 3, flags);
-    Put16(out + 5, (uint32_t)size);
+    PutBlockStart(out, kBlockFile, flags, size);
     Put32(out + 7, (uint32_t)h.packSize);
     Put32(out + 11, (uint32_t)h.unpSize);
     out[15] = h.hostOs;
@@ -197,6 +219,38 @@ size_t WriteFileHeader(uint8_t* out, size_t cap, const FileHeader& h) {
     memcpy(name, h.name, h.nameSize);
     Put16(out, HeaderCrc16(out, size));
     return size;
+}
+
+bool IsIntegrityBlock(const uint8_t* header, const BlockHeader& block) {
+    return block.type == kBlockSub && block.headSize == kIntegrityBlockSize &&
+           (block.flags & kFlagLongBlock) && header[11] == (uint8_t)kSubIntegrity &&
+           header[12] == (uint8_t)(kSubIntegrity >> 8);
+}
+
+IntegrityRecord ParseIntegrityBlock(const uint8_t* header) {
+    IntegrityRecord r;
+    r.length = (uint64_t)Get32(header + 18) << 32 | Get32(header + 14);
+    r.crc = Get32(header + 22);
+    return r;
+}
+
+size_t WriteIntegrityBlock(uint8_t* out, size_t cap, const IntegrityRecord& r) {
+    if (cap < kIntegrityBlockSize) return 0;
+    PutBlockStart(out, kBlockSub, kFlagLongBlock | kFlagSkipIfUnknown, kIntegrityBlockSize);
+    Put32(out + 7, 0);
+    Put16(out + 11, kSubIntegrity);
+    out[13] = 0;
+    Put64(out + 14, r.length);
+    Put32(out + 22, r.crc);
+    Put16(out, HeaderCrc16(out, kIntegrityBlockSize));
+    return kIntegrityBlockSize;
+}
+
+size_t WriteEndBlock(uint8_t* out, size_t cap) {
+    if (cap < kEndBlockSize) return 0;
+    PutBlockStart(out, kBlockEnd, kFlagSkipIfUnknown, kEndBlockSize);
+    Put16(out, HeaderCrc16(out, kEndBlockSize));
+    return kEndBlockSize;
 }
 
 LocateResult LocateArchive(const uint8_t* head, size_t size) {

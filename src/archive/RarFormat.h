@@ -6,9 +6,10 @@
 //
 //   offset size  field
 //   0      2     header CRC  (low 16 bits of the CRC-32 of the header bytes
-//                             from offset 2 on, see HeaderCrcEnd below)
+//                             from offset 2 on, up to crcEnd below)
 //   2      1     block type  (0x72 marker, 0x73 main, 0x74 file, ...)
-//   3      2     flags       (0x8000: a 32-bit data size follows)
+//   3      2     flags       (0x8000: a 32-bit data size follows;
+//                             0x4000: readers that do not know the block skip it)
 //   5      2     header size (counting from offset 0, at least 7)
 //   7      4     data size   (only with flag 0x8000 or for file blocks)
 //
@@ -34,10 +35,21 @@
 //           next volume, 0x04 encrypted, 0x08 comment inside, 0x10 solid
 //           (continues the previous entry's decoder state), 0xE0 dictionary
 //           bits (0 = 64 KB .. 4 = 1 MB, 7 = directory), 0x100 64-bit sizes.
+//   integrity record (written by our packaging tool right behind the main
+//           header; an old-style sub-block, which other readers step over):
+//           type 0x77, flags 0xC000, 26 bytes, data size 0:
+//           11  2  sub-block type 0x4954 ("TI")
+//           13  1  level 0
+//           14  8  archive length: from the marker's first byte to the end
+//                  of the end-of-archive block
+//           22  4  CRC-32 of those bytes with this block's 26 left out
+//   end     type 0x7B, flags 0x4000, 7 bytes: nothing of the archive follows
+//           (a signature appended to the program may).
 //
 // Old archives embed a comment block inside the main header (flag 0x02) or
 // a file header (flag 0x08); the header CRC then stops where that comment
-// starts.
+// starts. Old-style sub-blocks of other kinds count their data into the
+// header CRC, so only file, end and integrity headers have their CRC checked.
 //
 // Every parser here reads through ByteReader, which checks the remaining
 // length before each read, so no header field can make it read or allocate
@@ -61,9 +73,13 @@ enum BlockType {
     kBlockSub = 0x77,
     kBlockEnd = 0x7B
 };
+// RAR 2.x and its successors up to 4.x use the types 0x72 .. 0x7B only; any
+// other type byte means the walk has left the archive's blocks.
+inline bool IsKnownBlockType(uint8_t type) { return type >= kBlockMarker && type <= kBlockEnd; }
 
 // Flags of every block.
 const uint16_t kFlagLongBlock = 0x8000;
+const uint16_t kFlagSkipIfUnknown = 0x4000;
 
 // Main header flags.
 const uint16_t kMainVolume = 0x0001;
@@ -84,6 +100,8 @@ const size_t kBlockHeaderSize = 7;
 const size_t kLongBlockHeaderSize = 11;
 const size_t kMainHeaderSize = 13;
 const size_t kFileHeaderFixedSize = 32;
+// The longest name the installer takes; a longer stored name is refused,
+// never cut (two cut names could land in one file).
 const size_t kMaxNameBytes = 259;
 // Header sizes are 16-bit, so one buffer of this size holds any header.
 const size_t kMaxHeaderSize = 0xFFFF;
@@ -154,8 +172,9 @@ struct FileHeader {
     uint8_t method;
     uint16_t nameSize;  // as stored; may exceed kMaxNameBytes
     uint32_t attributes;
-    // The first min(nameSize, kMaxNameBytes) name bytes, zero-terminated.
-    char name[kMaxNameBytes + 1];
+    // The first min(nameSize, kMaxNameBytes + 1) name bytes, zero-terminated:
+    // a name longer than kMaxNameBytes stays recognisably too long.
+    char name[kMaxNameBytes + 2];
     size_t crcEnd;  // the header CRC covers bytes [2, crcEnd)
 };
 
@@ -170,6 +189,23 @@ inline bool HeaderCrcOk(const uint8_t* header, const BlockHeader& block, size_t 
     return HeaderCrc16(header, crcEnd) == block.headCrc;
 }
 
+// ---- integrity record and end of archive ----
+
+const size_t kIntegrityBlockSize = 26;
+const uint16_t kSubIntegrity = 0x4954;
+const size_t kEndBlockSize = kBlockHeaderSize;
+
+struct IntegrityRecord {
+    uint64_t length;  // archive bytes from the marker through the end block
+    uint32_t crc;     // CRC-32 of those bytes, the integrity block left out
+};
+
+// True when the parsed block is an integrity record (type, size, sub-block
+// type); its header CRC is checked apart, with HeaderCrcOk over the whole
+// block. `header` holds block.headSize bytes.
+bool IsIntegrityBlock(const uint8_t* header, const BlockHeader& block);
+IntegrityRecord ParseIntegrityBlock(const uint8_t* header);
+
 // ---- writing (packaging tool) ----
 // Each returns the bytes written, or 0 when `cap` is too small or the
 // header cannot be represented.
@@ -180,12 +216,19 @@ size_t WriteMainHeader(uint8_t* out, size_t cap, uint16_t flags);
 // and large-size flags are filled in from the other fields; nameSize bytes
 // of `name` are written; nameSize must not exceed kMaxNameBytes).
 size_t WriteFileHeader(uint8_t* out, size_t cap, const FileHeader& h);
+size_t WriteIntegrityBlock(uint8_t* out, size_t cap, const IntegrityRecord& r);
+size_t WriteEndBlock(uint8_t* out, size_t cap);
 
 // ---- finding the archive inside a self-extracting program ----
 
 // How many leading file bytes the search looks at: 7 bytes, then up to
 // 0x1FFF0 more.
 const size_t kLocateWindow = 7 + 0x1FFF0;
+// The last offset at which the search finds an archive (0x1FFED): the
+// 7-byte marker and the main header's type byte behind it (at marker + 9)
+// must lie within the kLocateWindow bytes looked at. An installer with an
+// archive appended must therefore be at most this long.
+const size_t kLastMarkerOffset = kLocateWindow - (kMarkerSize + 3);
 
 enum LocateStatus {
     kLocateFound,

@@ -12,16 +12,23 @@
 //   RarReader* r = ...;                  // large (header buffer, decoder)
 //   r->AllocateWindow();                 // once, before the first decode
 //   r->Open(io, path);                   // locate the archive, main header
-//   while (r->ReadFileHeader(&h))        // next file entry (not directories)
+//   r->VerifyIntegrity();                // optional: the whole volume at once
+//   while (r->NextEntry(&h) == kWalkEntry)   // next file or directory entry
 //       r->ProcessFile(mode, sink);      // exactly once per reported entry
+//   // kWalkEnd: a clean end; kWalkDamaged: the archive is damaged
 //
 // Memory is fixed: the object itself (64 KB header/copy buffer plus the
 // decoder), the decoder's 1 MB window, and a 128 KB scan buffer that lives
 // only during Open. No header field sizes an allocation; every header is
 // read whole (at most 0xFFFF bytes) into the fixed buffer and parsed there.
 //
-// Positions are 64-bit and every block moves the walk forward by at least
-// its 7-byte header, so a walk over any bytes ends.
+// Only a clean block boundary ends the archive: the end of the file right
+// behind a block, an end-of-archive block, or the end that the integrity
+// record gives. A header that is cut, lies about its sizes, has an unknown
+// type or runs past the end makes the walk report a damaged archive, and it
+// stays so. Positions are 64-bit and every block moves the walk forward by
+// at least the header it read, so a walk over any bytes ends; a volume set
+// is followed through each volume name at most once.
 #ifndef TARV_ARCHIVE_RARREADER_H
 #define TARV_ARCHIVE_RARREADER_H
 
@@ -45,8 +52,8 @@ struct VolumeIo {
 };
 
 // Where unpacked data goes. write returns the bytes it took (fewer means the
-// output failed: the entry then ends with a CRC mismatch). progress may be
-// null; it gets the entry's name, the bytes produced since the last call and
+// output failed: the entry then ends as damaged data). progress may be null;
+// it gets the entry's name, the bytes produced since the last call and
 // whether the data is being extracted (true) or only decoded.
 struct EntrySink {
     void* ctx;
@@ -60,18 +67,43 @@ enum OpenStatus {
     kOpenOldFormat,   // a RAR 1.x archive or self-extractor: refused
 };
 
+enum WalkStatus {
+    kWalkEntry,    // the next entry was reported
+    kWalkEnd,      // the archive ended at a clean block boundary
+    kWalkDamaged,  // the archive is damaged (DamagedAt, DamageText tell where and how)
+};
+
+enum IntegrityStatus {
+    kIntegrityAbsent,   // no integrity record: an archive made by another archiver
+    kIntegrityOk,       // length and CRC-32 match the record
+    kIntegrityDamaged,  // the record's header, the length or the CRC do not match
+};
+
 enum ProcessMode {
     kProcessList,     // move on without reading data
     kProcessSkip,     // move on; in a solid archive decode and discard
     kProcessExtract,  // decode into the sink
 };
 
-// Result codes of one entry's data pass (callers add their own for outputs
-// they cannot create).
+// Result codes of one entry (the installer's Unrar passes them on unchanged
+// and adds its own for outputs it cannot create). Every code but kExtractOk
+// means that no byte of the entry reached the sink, except kExtractBadData
+// after a partial output, which the caller deletes.
 enum ExtractResult {
     kExtractOk = 0,
-    kExtractBadCrc = 3,  // the produced data is short or does not match the stored CRC
+    kExtractBadData = 3,                // CRC mismatch, damaged header, or data cut short
+    kExtractUnsafeName = 12,            // IsSafeName refuses the name
+    kExtractEncrypted = 13,             // file flag 0x04: no password can be given
+    kExtractUnsupportedVersion = 14,    // packed with a format other than 2.0 (unpack version not 20/26)
+    kExtractUnsupportedMethod = 15,     // method byte outside 0x30 .. 0x35
+    kExtractUnsupportedDictionary = 16  // dictionary bits 5 or 6 (above 1 MB)
 };
+
+// The text for an entry's result: "OK", "CRC failed", "unsafe name: a
+// Windows device name" (NameProblemText), "encrypted", "unsupported version
+// 2.9", "unsupported method 0x36", "unsupported dictionary 2048 KB" (figures
+// from the entry's header).
+TStr ResultText(int result, const FileHeader& h);
 
 // Opening the next volume is tried this often before the entry fails.
 const int kVolumeOpenAttempts = 3;
@@ -83,7 +115,8 @@ const uint32_t kProgressStep = 1024;
 // The name rule of old-style volume sets: "arc.rar" -> "arc.r00" -> "arc.r01"
 // ... "arc.r99" -> "arc.rA0". A name without an extension gets ".rar" first,
 // an empty or "exe" extension becomes "rar"; an extension whose second and
-// third characters are not both digits gets "00" there.
+// third characters are not both digits gets "00" there. (So the names wrap:
+// "arc.rA0" -> "arc.r00"; the reader opens no name twice.)
 TStr NextVolumeName(const TStr& name);
 
 // Makes a stored name relative, in place: "/" becomes "\", then (each once,
@@ -91,10 +124,26 @@ TStr NextVolumeName(const TStr& name);
 // dropped, a leading ".." before "\" is dropped, one leading "\" is dropped.
 // Only one level is removed: "..\..\x" stays "..\x".
 void NormaliseName(char* name);
-// False for a name that must never be joined to a destination folder: empty,
-// starting with "\", holding a ":" (a drive or a stream), or with a ".."
-// path component. Normalisation alone leaves such names in hostile archives.
-bool IsSafeName(const char* name);
+
+// Why a (normalised) name must not be joined to a destination folder.
+enum NameProblem {
+    kNameSafe,
+    kNameEmpty,
+    kNameTooLong,         // longer than kMaxNameBytes
+    kNameAbsolute,        // starts with "\" or "/", or holds ":" (a drive or a stream)
+    kNameParent,          // a ".." component (also with blanks or more dots)
+    kNameTrailingDot,     // a component ends in "." or " ", which Windows drops
+    kNameDevice,          // a component is a Windows device name
+};
+// The one name rule of the installer and the packaging tool. Device names
+// are CON, PRN, AUX, NUL, COM0-9, LPT0-9 (also with the superscript digits
+// 1, 2, 3 of the Windows code pages), CONIN$ and CONOUT$ in any case, alone
+// or with an extension, also followed by blanks before it: Windows opens the
+// device for "nul.txt" or "Aux .log" in any folder.
+NameProblem CheckName(const char* name);
+inline bool IsSafeName(const char* name) { return CheckName(name) == kNameSafe; }
+// "too long", "absolute", "a Windows device name" ...
+const char* NameProblemText(NameProblem problem);
 
 class RarReader {
 public:
@@ -106,45 +155,75 @@ public:
     bool AllocateWindow() { return decoder_.SetWindow(nullptr); }
 
     // Finds the archive in the volume that `io` has open (a plain archive, or
-    // one behind a program within the first 0x1FFF6 bytes) and reads its main
-    // header. `path` names that volume; later volumes are derived from it.
+    // one behind a program, its marker at most at kLastMarkerOffset) and
+    // reads its main header and the integrity record behind it, if any.
+    // `path` names that volume; later volumes are derived from it.
     OpenStatus Open(const VolumeIo& io, const char* path);
     bool Solid() const { return (mainFlags_ & kMainSolid) != 0; }
 
-    // The next file entry from the current position, passing over other
-    // blocks and directory entries. The name is cut at 259 bytes and
-    // normalised; a host code above 3 is reported as 0 with the attributes
-    // 0x20. False at the end of the archive or at a broken header. The
+    // Reads the whole volume once against its integrity record (after Open,
+    // before the walk), in 60 KB pieces through the header buffer. A volume
+    // that ends at or inside the place of the record (right behind a 13-byte
+    // main header) counts as damaged: a cut can hide the record itself.
+    IntegrityStatus VerifyIntegrity();
+
+    // The next file entry from the current position, directories included,
+    // passing over other blocks. The name is normalised; a host code above 3
+    // is reported as 0 with the attributes 0x20 (0x10 for a directory). The
     // position stays at this entry until ProcessFile.
-    bool ReadFileHeader(FileHeader* out);
-    // False when the stored header CRC of the last reported entry differs
-    // (the entry is still reported: old archivers wrote such headers).
+    WalkStatus NextEntry(FileHeader* out);
+    // False when the stored header CRC of the last reported entry differs:
+    // the entry is damaged data and is never written.
     bool HeaderCrcMatched() const { return headerCrcOk_; }
+    // Where and why the walk found the archive damaged (valid after kWalkDamaged).
+    uint64_t DamagedAt() const { return damagedAt_; }
+    const char* DamageText() const { return damageText_; }
+
+    // Whether the reported entry may be extracted at all, before any output
+    // is made for it: kExtractOk, kExtractBadData (header CRC), one of the
+    // unsupported results, or kExtractUnsafeName. Directories get kExtractOk
+    // unless their header is damaged or their name unsafe.
+    int CheckEntry() const;
 
     // Handles the reported entry and positions the reader at the next one,
-    // whatever the result. Stored data is copied without progress calls;
-    // packed data is decoded with progress every >= 1024 bytes and for the
-    // remainder. An entry continued in later volumes is followed into them
-    // (for every mode, so listing also walks the whole set). Returns
-    // kExtractOk or kExtractBadCrc.
+    // whatever the result. Listing always gives kExtractOk. Extracting an
+    // entry that CheckEntry refuses gives its result without any write; in a
+    // solid archive it (like every skip there) is still decoded so the
+    // entries after it keep their decoder state, unless it cannot be.
+    // Stored data is copied without progress calls; packed data is decoded
+    // with progress every >= 1024 bytes and for the remainder. An entry
+    // continued in later volumes is followed into them (for every mode, so
+    // listing also walks the whole set).
     int ProcessFile(ProcessMode mode, const EntrySink& sink);
 
 private:
     OpenStatus OpenVolume();
-    bool ReadHeaderAt(uint64_t pos, BlockHeader* block);
+    void FindRecord();
+    const char* ReadHeaderAt(uint64_t pos, BlockHeader* block);
+    bool HasByteAt(uint64_t pos);
+    WalkStatus Damaged(uint64_t pos, const char* why);
     bool NextVolume();
     void SkipRemainingParts();
+    int Unsupported() const;
     int Pass(bool extract, const EntrySink& sink);
     size_t ReadPacked(uint8_t* buf, size_t max);
     static size_t ReadPackedFn(void* ctx, uint8_t* buf, size_t max);
 
     VolumeIo io_;
     TStr volumeName_;
+    TStrList volumesSeen_;  // every volume name of this walk, for the cycle check
     uint16_t mainFlags_;
+    uint64_t archiveStart_;  // the marker's offset in the open volume
+    bool haveRecord_;        // the open volume carries a sound integrity record
+    bool recordDamaged_;     // it carries one whose header CRC fails
+    uint64_t recordPos_;
+    IntegrityRecord record_;
     uint64_t pos_;       // the next block to read, or the reported entry's header
-    bool ended_;         // a volume change failed half-way: no further entries
     bool haveEntry_;
     bool headerCrcOk_;
+    bool damaged_;       // the walk met damage: it reports nothing more
+    uint64_t damagedAt_;
+    const char* damageText_;
     FileHeader cur_;     // the reported entry; fileCrc/flags follow its last part
     uint64_t dataPos_;   // next packed byte of the current part
     uint64_t dataLeft_;  // packed bytes left in the current part

@@ -71,6 +71,9 @@ public:
     // True once every unpacked byte has been returned by Read.
     bool Done() const;
     UnpackError Error() const { return error_; }
+    // Ends any solid chain, so the next solid entry fails (kUnpackBadCall):
+    // for a caller that passes over a packed entry without decoding it.
+    void BreakChain() { started_ = false; }
 
     // Building blocks, public only so the implementation file can name them.
     static const unsigned kQuickBits = 10;

@@ -59,3 +59,23 @@ long TextToIntDef(const TStr& text, long fallback) {
     long value;
     return TextToInt(text, value) ? value : fallback;
 }
+
+unsigned long long DivRoundHalfEven(unsigned long long num, unsigned long long den) {
+    if (den == 0) return 0;
+    unsigned long long quotient = num / den, rest = num % den;
+    // Compared without forming 2 * rest, which could overflow.
+    if (rest > den - rest || (rest == den - rest && (quotient & 1))) ++quotient;
+    return quotient;
+}
+
+int PercentHalfEven(unsigned long long part, unsigned long long whole) {
+    if (whole == 0) return 0;
+    if (part >= whole) return 100;
+    // part < whole, so part * 100 overflows only for parts above 2^57:
+    // scale both down first then (a precision far below one percent).
+    while (part > (~0ull) / 100) {
+        part >>= 1;
+        whole >>= 1;
+    }
+    return (int)DivRoundHalfEven(part * 100, whole);
+}

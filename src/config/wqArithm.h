@@ -17,4 +17,12 @@ bool TextToInt(const TStr& text, long& value);
 // TextToInt with a default for text that does not convert.
 long TextToIntDef(const TStr& text, long fallback);
 
+// num / den taken to the nearest integer, a half to the even neighbour
+// (1536 / 1024 gives 2, 2560 / 1024 gives 2, 1535 / 1024 gives 1): the
+// rounding of the free-space checks (bytes against KiB) and of progress
+// positions. Exact in 64-bit integers; 0 when den is 0.
+unsigned long long DivRoundHalfEven(unsigned long long num, unsigned long long den);
+// The percentage part / whole, rounded the same way; 0 when whole is 0.
+int PercentHalfEven(unsigned long long part, unsigned long long whole);
+
 #endif

@@ -15,4 +15,15 @@
 // [Rename] of wininit.ini. False when wininit.ini cannot be opened (raised).
 [[nodiscard]] bool ReplaceAtReboot(const TStr& source, const TStr& target);
 
+// Schedules `path` to be deleted at the next restart, for a file in use that
+// cannot go now. On the NT family MoveFileExA with no new name and
+// MOVEFILE_DELAY_UNTIL_REBOOT; it takes an empty folder as well (removed
+// then only if still empty), so a folder is scheduled after the files in it.
+// On Windows 95/98 the line NUL=<short path> is appended to [Rename] of
+// wininit.ini at once, every other byte of that file kept: one file to delete
+// is one more NUL line (a profile write would replace the last one), and the
+// program that carries the lines out before Windows starts knows only 8.3
+// names. Folders cannot be scheduled there. True when scheduled.
+bool DeleteAtReboot(const TStr& path);
+
 #endif

@@ -102,6 +102,19 @@ TEST_F(ArchiveFilesSizeTest, SumsAbove4GBWithoutWrapping) {
     EXPECT_EQ(2 * 0xC0000000ull, ArchiveFilesSize("Data\\*", nullptr, false).Total);
 }
 
+TEST_F(ArchiveFilesSizeTest, ADamagedArchiveCountsTheHeadersBeforeTheDamage) {
+    std::vector<BuiltEntry> entries;
+    for (const char* name : {"Data\\a", "Data\\b", "Data\\c"}) entries.push_back({name, std::string(100, 'x')});
+    Bytes archive = BuildStoredArchive(entries);
+    archive.resize(archive.size() - 50);  // the last entry's data is cut short
+    ScratchFolder dir;
+    ASSERT_TRUE(WriteBytes(dir / "cut.rar", std::string(archive.begin(), archive.end())));
+    RunState().ExeName = (dir / "cut.rar").c_str();
+    TArchiveCount count = ArchiveFilesSize("Data\\*", nullptr, false);
+    EXPECT_EQ(csDamaged, count.Status);
+    EXPECT_EQ(300ull, count.Total);  // the last header is whole, its data is not
+}
+
 TEST_F(ArchiveFilesSizeTest, AnArchiveThatDoesNotOpenCountsNothing) {
     UseArchive("v20/etalon.bin");
     TArchiveCount count = ArchiveFilesSize("*", nullptr, false);

@@ -30,23 +30,6 @@ TEST(RarCrc, KnownValuesAndPieces) {
     }
 }
 
-// Old archives embed comments in headers: the header CRC stops where the
-// comment starts. (The reader's tests check every real file header's CRC.)
-TEST(RarHeaders, EmbeddedCommentsEndTheHeaderCrc) {
-    Bytes c = LoadRarFixture("v20/rar202-comment-nopsw.rar");
-    MainHeader m;
-    ASSERT_EQ(kParseOk, ParseMainHeader(&c[7], c.size() - 7, &m));
-    EXPECT_EQ(13u, m.crcEnd);
-    EXPECT_LT(13, m.block.headSize);
-    EXPECT_TRUE(HeaderCrcOk(&c[7], m.block, m.crcEnd));
-    size_t at = 7 + m.block.headSize;
-    FileHeader f;
-    ASSERT_EQ(kParseOk, ParseFileHeader(&c[at], c.size() - at, &f));
-    EXPECT_EQ(32u + 9, f.crcEnd);
-    EXPECT_STREQ("FILE1.TXT", f.name);
-    EXPECT_TRUE(HeaderCrcOk(&c[at], f.block, f.crcEnd));
-}
-
 FileHeader MakeHeader(uint64_t pack, uint64_t unp, const std::string& name, uint16_t flags) {
     FileHeader h = {};
     h.block.flags = flags;
@@ -112,6 +95,23 @@ TEST(RarHeaders, WriteThenParseRoundTrip) {
     EXPECT_EQ(0u, WriteMainHeader(buf, 12, 0));
     EXPECT_EQ(7u, WriteMarker(buf, 7));
     EXPECT_EQ(0, memcmp(buf, kMarker, 7));
+    // The integrity record and the end block, as other readers see them: an
+    // old-style sub-block to skip (long, "skip if unknown", no data) and a
+    // plain end block.
+    ASSERT_EQ(26u, WriteIntegrityBlock(buf, sizeof buf, IntegrityRecord{0x1122334455667788ull, 0xAABBCCDD}));
+    const uint8_t record[24] = {0x77, 0x00, 0xC0, 26, 0, 0, 0, 0, 0, 0x54, 0x49, 0,
+                                0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11, 0xDD, 0xCC, 0xBB, 0xAA};
+    EXPECT_EQ(0, memcmp(record, buf + 2, 24));
+    BlockHeader b;
+    ASSERT_EQ(kParseOk, ParseBlockHeader(buf, 26, &b));
+    EXPECT_TRUE(IsIntegrityBlock(buf, b) && HeaderCrcOk(buf, b, b.headSize));
+    EXPECT_EQ(0x1122334455667788ull, ParseIntegrityBlock(buf).length);
+    EXPECT_EQ(0xAABBCCDDu, ParseIntegrityBlock(buf).crc);
+    buf[11] ^= 1;
+    EXPECT_FALSE(IsIntegrityBlock(buf, b));
+    ASSERT_EQ(7u, WriteEndBlock(buf, 7));
+    ASSERT_EQ(kParseOk, ParseBlockHeader(buf, 7, &b));
+    EXPECT_TRUE(b.type == kBlockEnd && b.flags == kFlagSkipIfUnknown && HeaderCrcOk(buf, b, 7));
 }
 
 TEST(RarHeaders, CutOrLyingHeadersAreRefused) {
@@ -182,9 +182,10 @@ TEST(RarLocate, SyntheticImages) {
          kLocateFound, 4000},
         {"first hit wins", Image(5000, {{0, "MZ"}, {28, "RSFX"}, {2000, markMain}, {3000, old}}),
          kLocateFound, 2000},
-        {"last place that fits the window", Image(0x20100, {{0, "MZ"}, {0x1FFED, markMain}}),
+        {"last place that fits the window", Image(0x20100, {{0, "MZ"}, {kLastMarkerOffset, markMain}}),
          kLocateFound, 0x1FFED},
-        {"just beyond the window", Image(0x20100, {{0, "MZ"}, {0x1FFEE, markMain}}), kLocateNone, 0},
+        {"just beyond the window", Image(0x20100, {{0, "MZ"}, {kLastMarkerOffset + 1, markMain}}),
+         kLocateNone, 0},
         {"cut by the end of the buffer", Image(1009, {{0, "MZ"}, {1000, markMain}}), kLocateNone, 0},
     };
     for (const auto& c : cases) {

@@ -1,7 +1,8 @@
 // Unrar on real files: what the Win32 layer adds to the reader core (whose
-// own tests cover the archives' contents): opening, file times, attributes
-// and folders, deletion after a CRC failure, outputs that cannot be created,
-// hostile names, listing mode, volumes opened from disk.
+// own tests cover the archives' contents): the integrity check of a setup
+// program, opening, file times, attributes and folders, deletion after a CRC
+// failure, outputs that cannot be created, refused entries, the walk's
+// verdict, listing mode, volumes opened from disk.
 #include "archive/Unrar.h"
 
 #include <gtest/gtest.h>
@@ -24,10 +25,8 @@ std::string Fixture(const std::string& name) {
     return path;
 }
 
-std::string Archive(const std::vector<BuiltEntry>& entries) {
-    Bytes b = BuildStoredArchive(entries);
-    return std::string(b.begin(), b.end());
-}
+std::string Text(const Bytes& b) { return std::string(b.begin(), b.end()); }
+std::string Archive(const std::vector<BuiltEntry>& entries) { return Text(BuildStoredArchive(entries)); }
 
 std::vector<int> g_progress;
 
@@ -42,15 +41,41 @@ struct Open {
 
 const LocalStamp kStamp = {2004, 7, 15, 13, 45, 30};
 
-TEST(Unrar, OpensArchivesAndProgramsOneAtATime) {
-    // (The reader's tests cover which programs hold a reachable archive.)
-    EXPECT_NE(nullptr, Open(Fixture("sfx/test_read_format_rar_sfx.exe"), 1).h);
-    for (const char* file : {"v20/etalon.bin", "v20/no-such-file.rar"})
-        EXPECT_EQ(nullptr, Open(Fixture(file), 1).h) << file;
-    // One archive at a time.
-    Open first(Fixture("v20/test_v2.rar"), 0);
-    ASSERT_NE(nullptr, first.h);
-    EXPECT_EQ(nullptr, OpenArchive(Fixture("v20/test_v2solid5.rar").c_str(), 0));
+// What the pre-setup stage checks before it unpacks anything (while another
+// archive is open: the check holds its own file), and which files open.
+TEST(Unrar, VerifyArchiveRefusesADamagedOrIncompleteSetupProgram) {
+    ScratchFolder dir;
+    std::string setup = Text(SealedArchive({{"Presetup\\Tarv.ini", "[Config]"}, {"Data\\a.bin", std::string(5000, 'a')}},
+                                           Bytes(4096, 'M')));
+    std::string flipped = setup;
+    flipped[4096 + 100] ^= 1;
+    const struct {
+        const char* name;
+        std::string bytes;  // "": the file is missing
+        int result;
+        bool opens;
+    } cases[] = {
+        {"setup.exe", setup, rarSuccess, true},
+        {"signed.exe", setup + std::string(200, 'S'), rarSuccess, true},
+        {"cut-in-data.exe", setup.substr(0, setup.size() - 1000), rarBadData, true},
+        {"cut-by-one.exe", setup.substr(0, setup.size() - 1), rarBadData, true},
+        {"cut-behind-main.exe", setup.substr(0, 4096 + 20), rarBadData, true},
+        {"flipped.exe", flipped, rarBadData, true},
+        {"foreign.rar", ReadBytes(Fixture("v20/test_v2.rar")), rarSuccess, true},  // no record
+        {"sfx.exe", ReadBytes(Fixture("sfx/test_read_format_rar_sfx.exe")), rarSuccess, true},
+        {"nothing.exe", ReadBytes(Fixture("v20/etalon.bin")), rarOpenError, false},
+        {"missing.exe", "", rarOpenError, false},
+    };
+    {
+        Open first(Fixture("v20/test_v2solid5.rar"), 0);
+        ASSERT_NE(nullptr, first.h);
+        for (const auto& c : cases) {
+            if (!c.bytes.empty()) ASSERT_TRUE(WriteBytes(dir / c.name, c.bytes));
+            EXPECT_EQ(c.result, VerifyArchive((dir / c.name).c_str())) << c.name;
+        }
+        EXPECT_EQ(nullptr, Open(dir / "setup.exe", 0).h);  // one archive at a time
+    }
+    for (const auto& c : cases) EXPECT_EQ(c.opens, Open(dir / c.name, 0).h != nullptr) << c.name;
 }
 
 TEST(Unrar, FilesGetTimeAttributesAndFolders) {
@@ -93,14 +118,21 @@ TEST(Unrar, FilesGetTimeAttributesAndFolders) {
     EXPECT_EQ((DWORD)FILE_ATTRIBUTE_ARCHIVE, GetFileAttributesA((dir / "unix").c_str()));
 }
 
-TEST(Unrar, FailuresLeaveNoFileAndTheWalkGoesOn) {
+// Failed and refused entries leave no file and the walk goes on, to a cut
+// that it reports as a damaged archive; sizes keep their high halves.
+TEST(Unrar, FailuresLeaveNoFileAndTheWalkGoesOnToTheDamage) {
     ScratchFolder dir;
     std::string archive = dir / "a.rar";
-    ASSERT_TRUE(WriteBytes(archive, Archive({{"bad.txt", "wrong crc", 2, 0x20, 0, true},
-                                             {"blocked.txt", "x"},
-                                             {"..\\..\\evil.txt", "evil"},
-                                             {"C:..\\..\\evil2.txt", "evil"},
-                                             {"good.txt", "good"}})));
+    std::string bytes = Archive({{"bad.txt", "wrong crc", 2, 0x20, 0, true},
+                                 {"blocked.txt", "x"},
+                                 {"..\\..\\evil.txt", "evil"},
+                                 {"C:..\\..\\evil2.txt", "evil"},
+                                 {"sub\\nul.txt", "device"},
+                                 {"secret.txt", "?", 2, 0x20, 0, false, 0, ~0ull, rar::kFileEncrypted},
+                                 {"big.txt", "short", 2, 0x20, 0, false, 0, 0x100000005ull},
+                                 {"good.txt", "good"},
+                                 {"cut.txt", "cut short"}});
+    ASSERT_TRUE(WriteBytes(archive, bytes.substr(0, bytes.size() - 10)));
     ASSERT_TRUE(WriteBytes(dir / "blocker", "a file where a folder should be"));
     CreateDirectoryA((dir / "out").c_str(), nullptr);
     const struct {
@@ -109,10 +141,13 @@ TEST(Unrar, FailuresLeaveNoFileAndTheWalkGoesOn) {
         int result;
         std::string missing;  // must not exist afterwards
     } cases[] = {
-        {"bad.txt", dir / "bad.txt", rarBadCrc, dir / "bad.txt"},
+        {"bad.txt", dir / "bad.txt", rarBadData, dir / "bad.txt"},
         {"blocked.txt", dir / "blocker\\blocked.txt", rarCreateError, ""},
-        {"..\\evil.txt", "", rarCreateError, dir / "evil.txt"},
-        {"..\\evil2.txt", dir / "out\\evil2.txt", rarCreateError, dir / "out\\evil2.txt"},
+        {"..\\evil.txt", "", rarUnsafeName, dir / "evil.txt"},
+        {"..\\evil2.txt", dir / "out\\evil2.txt", rarUnsafeName, dir / "out\\evil2.txt"},
+        {"sub\\nul.txt", "", rarUnsafeName, dir / "out\\sub"},
+        {"secret.txt", "", rarEncrypted, dir / "out\\secret.txt"},
+        {"big.txt", "", rarBadData, dir / "out\\big.txt"},
         {"good.txt", "", rarSuccess, ""},
     };
     Open a(archive, 1);
@@ -121,13 +156,15 @@ TEST(Unrar, FailuresLeaveNoFileAndTheWalkGoesOn) {
     for (const auto& c : cases) {
         ASSERT_TRUE(ReadFileHeader(a.h, h));
         EXPECT_EQ(TStr(c.name), h.FileName);
+        if (h.FileName == "big.txt") EXPECT_EQ(0x100000005ull, UnpSize64(h));
         EXPECT_EQ(c.result, ProcessFileResult(a.h, 1, (dir / "out").c_str(), nullptr, c.dest.c_str()))
             << c.name;
         if (!c.missing.empty()) EXPECT_EQ("<missing>", ReadBytes(c.missing)) << c.missing;
     }
-    EXPECT_FALSE(ReadFileHeader(a.h, h));
     EXPECT_EQ("good", ReadBytes(dir / "out\\good.txt"));
     EXPECT_EQ("<missing>", ReadBytes(dir / "..\\evil.txt"));
+    for (int again = 0; again < 2; ++again) EXPECT_EQ(rarBadData, ReadFileHeaderResult(a.h, h));
+    EXPECT_EQ(TStr("damaged archive"), ResultText(a.h, rarBadData));
 }
 
 TEST(Unrar, ListingModeNeverTouchesTheDisk) {

@@ -53,4 +53,17 @@ TEST(TextToIntTest, FollowsTheIntegerRuleExactly) {
     EXPECT_EQ(TextToIntDef("nope", -9), -9);
 }
 
+TEST(RoundingTest, HalvesGoToTheEvenNeighbour) {
+    const struct { unsigned long long num, den, rounded; } cases[] = {
+        {1535, 1024, 1}, {1536, 1024, 2}, {2560, 1024, 2}, {2561, 1024, 3}, {3584, 1024, 4},
+        {0, 1024, 0},    {7, 0, 0},       {~0ull, 1, ~0ull}, {~0ull, ~0ull, 1}, {~0ull - 1, 2, (~0ull) / 2},
+    };
+    for (const auto& c : cases) EXPECT_EQ(DivRoundHalfEven(c.num, c.den), c.rounded) << c.num << "/" << c.den;
+    const struct { unsigned long long part, whole; int percent; } percents[] = {
+        {1, 200, 0}, {3, 200, 2}, {5, 200, 2}, {199, 200, 100}, {200, 200, 100}, {300, 200, 100},
+        {5, 0, 0},   {1ull << 62, 1ull << 63, 50},
+    };
+    for (const auto& c : percents) EXPECT_EQ(PercentHalfEven(c.part, c.whole), c.percent) << c.part << "/" << c.whole;
+}
+
 }  // namespace

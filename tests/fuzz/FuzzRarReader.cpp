@@ -1,9 +1,11 @@
 // libFuzzer entry for the archive reader: the input is the first volume of
 // an archive (and, for a few volume changes, every later one too); the
-// locating step, the header walk and the data pass run over it with the
-// three processing modes in turn. Checks what must hold for any bytes:
-// names stay within 259 bytes, results are 0 or 3, output never exceeds the
-// entry's size, and success means complete, matching data. Run with
+// locating step, the integrity check, the header walk and the data pass run
+// over it with the three processing modes in turn. Checks what must hold
+// for any bytes: names stay within 260 bytes, results are known codes, an
+// entry the reader refuses is never written and gets the refusal as its
+// result, output never exceeds the entry's size, success means complete,
+// matching data, and a damaged walk stays damaged. Run with
 // -malloc_limit_mb=2: nothing may allocate what a header claims.
 #include "archive/RarReader.h"
 
@@ -52,6 +54,12 @@ RarReader* NewReader() {
     return r;
 }
 
+
+bool KnownResult(int result) {
+    return result == kExtractOk || result == kExtractBadData ||
+           (result >= kExtractUnsafeName && result <= kExtractUnsupportedDictionary);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -61,21 +69,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Input in = {data, size, 0};
     VolumeIo io = {&in, ReadAt, OpenVolume};
     if (reader->Open(io, "fuzz.rar") != kOpenOk) return 0;
+    reader->VerifyIntegrity();
     FileHeader h;
-    for (unsigned i = 0; reader->ReadFileHeader(&h); ++i) {
-        if (strlen(h.name) > kMaxNameBytes || IsDirectory(h.block.flags) || h.hostOs > 3) abort();
-        IsSafeName(h.name);
+    WalkStatus walk;
+    for (unsigned i = 0; (walk = reader->NextEntry(&h)) == kWalkEntry; ++i) {
+        if (strlen(h.name) > kMaxNameBytes + 1 || h.hostOs > 3) abort();
+        int check = reader->CheckEntry();
+        if (!KnownResult(check) || ResultText(check, h).empty()) abort();
         Output out = {0, 0};
         EntrySink sink = {&out, Write, Progress};
         ProcessMode mode = i % 3 == 0 ? kProcessExtract : i % 3 == 1 ? kProcessSkip : kProcessList;
         int result = reader->ProcessFile(mode, sink);
-        if (result != kExtractOk && result != kExtractBadCrc) abort();
+        if (!KnownResult(result)) abort();
         if (out.written > h.unpSize) abort();
+        if (mode == kProcessExtract && check != kExtractOk && (result != check || out.written)) abort();
         if (mode == kProcessExtract && result == kExtractOk &&
             (out.written != h.unpSize ||
              (!(h.block.flags & kFileSplitAfter) && out.crc != h.fileCrc)))
             abort();
         if (mode != kProcessExtract && out.written) abort();
     }
+    if (walk == kWalkDamaged && !reader->DamageText()[0]) abort();
+    if (reader->NextEntry(&h) != walk) abort();
     return 0;
 }
