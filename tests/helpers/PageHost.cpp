@@ -13,6 +13,7 @@
 //   result=1|0  InstallPath=...  Language=...  RebootNeeded=1|0  error=...
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -141,6 +142,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     InitCommonControls();
+    CoInitialize(nullptr);  // the folder chooser's shell objects, as in the installer
     SetMessageBoxFlags(MB_SETFOREGROUND);
     TRunState& run = RunState();
     run.Instance = GetModuleHandleA(nullptr);

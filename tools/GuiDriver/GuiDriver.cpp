@@ -121,12 +121,18 @@ bool Driver::Start() {
         // The driver's own thread joins the desktop too: it enumerates the
         // program's windows and takes screenshots there.
         HDESK desktop = CreateDesktopA(o_.desktop.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
-        if (!desktop || !SetThreadDesktop(desktop)) return false;
+        if (!desktop || !SetThreadDesktop(desktop)) {
+            Log("(desktop " + o_.desktop + ": error " + std::to_string(GetLastError()) + ")");
+            return false;
+        }
         startup.lpDesktop = &o_.desktop[0];
     }
     std::string command = o_.commandLine;
     Log("> start " + command);
-    return CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_);
+    if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))
+        return true;
+    Log("(error " + std::to_string(GetLastError()) + ")");
+    return false;
 }
 
 void Driver::NoteNewWindows() {
@@ -246,6 +252,10 @@ bool Driver::Answer(const std::string& button) {
     if (!WaitUntil("a message box", [&] { return (box = NextBox()) != nullptr; })) return false;
     HWND control = GetDlgItem(box, known->second);
     if (!control || !IsWindowEnabled(control)) return Fail("the box has no " + button + " button to press");
+    // A system dialog may still be setting itself up (the folder chooser
+    // selects its start folder while it pumps messages): wait until the
+    // program waits for input.
+    WaitForInputIdle(process_.hProcess, o_.timeoutMs);
     answered_.insert(box);
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(known->second, BN_CLICKED), (LPARAM)control);
     return WaitUntil("the box to close", [box] { return !IsWindowVisible(box); });
