@@ -40,22 +40,15 @@ TStr Option(int argc, char** argv, const char* name, const char* fallback) {
     return fallback;
 }
 
-bool ReadDisplaySettings(TRunState& run) {
-    const TStr& ini = run.IniFileName;
-    long shadowColor = 0, dialogShadowColor = 0;
-    TStr mainFont, dialogFont;
+// The installation folder from Tarv.ini; the titles as the driver's
+// defaults have them, with shadows.
+bool ReadSettings(TRunState& run) {
     TFontSpec main, dialog;
-    if (!ProfileReadString(ini, "Config", "DefaultInstallPath", "Test", run.InstallPath) ||
-        !ProfileReadBool(ini, "Display", "MainTitleShadow", false, run.MainTitleShadow) ||
-        !ProfileReadInteger(ini, "Display", "MainTitleShadowColor", 0xC0C0C0, shadowColor) ||
-        !ProfileReadBool(ini, "Display", "DialogTitleShadow", true, run.DialogTitleShadow) ||
-        !ProfileReadInteger(ini, "Display", "DialogTitleShadowColor", 0xC0C0C0, dialogShadowColor) ||
-        !ProfileReadString(ini, "Display", "MainTitleFont", "Times New Roman,30,$FF0000,B", mainFont) ||
-        !ProfileReadString(ini, "Display", "DialogTitleFont", "Times New Roman,20,$FF5C5C,B", dialogFont) ||
-        !ParseFontSpec(mainFont, main) || !ParseFontSpec(dialogFont, dialog))
+    if (!ProfileReadString(run.IniFileName, "Config", "DefaultInstallPath", "Test", run.InstallPath) ||
+        !ParseFontSpec("Times New Roman,30,$FF0000,B", main) || !ParseFontSpec("Times New Roman,20,$FF5C5C,B", dialog))
         return false;
-    run.MainTitleShadowColor = (COLORREF)shadowColor;
-    run.DialogTitleShadowColor = (COLORREF)dialogShadowColor;
+    run.MainTitleShadow = run.DialogTitleShadow = true;
+    run.MainTitleShadowColor = run.DialogTitleShadowColor = 0xC0C0C0;
     run.MainTitleColor = (COLORREF)main.Color;
     run.MainTitleFont = CreateSpecFont(main.FaceName, main.Size, main.Style);
     run.DialogTitleColor = (COLORREF)dialog.Color;
@@ -115,7 +108,7 @@ bool RunPages(const TStr& folder, const TStr& pages, int argc, char** argv) {
     run.ConfirmCancel = Option(argc, argv, "confirm", "1") == "1";
     run.RebootNeeded = Option(argc, argv, "reboot", "0") == "1";
     bool showMain = false;
-    if (!ReadDisplaySettings(run) || !BuildLanguageList() ||
+    if (!ReadSettings(run) || !BuildLanguageList() ||
         !ProfileReadBool(run.IniFileName, "Display", "ShowMainWindow", false, showMain))
         return false;
     TStr language = Option(argc, argv, "language", "");

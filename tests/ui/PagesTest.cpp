@@ -26,23 +26,6 @@ struct PageCase {
 };
 
 const PageCase kCases[] = {
-    {"navigation", "DLG_WELCOME,DLG_README,DLG_START", {}, R"scenario(
-        wait DLG_WELCOME
-        expect-hidden 101
-        expect-caption "Demo App Setup"
-        expect-contains 105 "setup program of Demo App."
-        click 102
-        wait DLG_README
-        expect-visible 101
-        expect-text 106 "Read me first."
-        click 101
-        wait DLG_WELCOME
-        click 102
-        wait DLG_README
-        click 102
-        wait DLG_START
-        click 102
-        exit 0)scenario", {"result=1"}, false},
     // No keeps the page, for the button, Esc and the window's Close alike.
     {"cancel-asks", "DLG_WELCOME,DLG_START", {}, R"scenario(
         wait DLG_WELCOME
@@ -59,10 +42,6 @@ const PageCase kCases[] = {
         wait DLG_WELCOME
         esc
         answer Yes
-        exit 0)scenario", {"result=0"}, false},
-    {"cancel-unasked", "DLG_WELCOME,DLG_START", {"confirm=0"}, R"scenario(
-        wait DLG_WELCOME
-        close
         exit 0)scenario", {"result=0"}, false},
     {"folder", "DLG_DIR", {}, R"scenario(
         wait DLG_DIR
@@ -120,32 +99,32 @@ const PageCase kCases[] = {
         expect-contains 108 "Second line."
         click 106
         exit 0)scenario", {"result=0"}, false},
-    {"reboot-later", "DLG_REBOOT", {"reboot=1"}, R"scenario(
+    // Cancel leaves the flag as it was.
+    {"reboot-cancelled", "DLG_REBOOT", {"reboot=1", "confirm=0"}, R"scenario(
         wait DLG_REBOOT
         expect-checked 106
         expect-unchecked 107
         select 107
-        click 102
-        exit 0)scenario", {"result=1", "RebootNeeded=0"}, false},
-    {"reboot-cancelled", "DLG_REBOOT", {"confirm=0"}, R"scenario(
+        esc
+        exit 0)scenario", {"result=0", "RebootNeeded=1"}, false},
+    // A page shown again starts from what the one before stored.
+    {"reboot-chosen", "DLG_REBOOT,DLG_REBOOT", {}, R"scenario(
         wait DLG_REBOOT
         expect-checked 107
         select 106
-        esc
-        exit 0)scenario", {"result=0", "RebootNeeded=0"}, false},
-    {"reboot-now", "DLG_REBOOT", {}, R"scenario(
-        wait DLG_REBOOT
-        select 106
         click 102
-        exit 0)scenario", {"result=1", "RebootNeeded=1"}, false},
-    {"finish", "DLG_FINISH", {"confirm=0"}, R"scenario(
+        wait DLG_REBOOT
+        expect-checked 106
+        select 107
+        click 102
+        exit 0)scenario", {"result=1", "RebootNeeded=0"}, false},
+    // The final pages close without the question.
+    {"final-pages", "DLG_FINISH,DLG_NOTFINISH", {"confirm=0"}, R"scenario(
         wait DLG_FINISH
         expect-focused 104
         click 104
-        exit 0)scenario", {"result=1"}, false},
-    {"not-finished", "DLG_NOTFINISH", {"confirm=0"}, R"scenario(
         wait DLG_NOTFINISH
-        esc
+        close
         exit 0)scenario", {"result=0"}, false},
     // Names without a page are passed over in the direction of travel;
     // " DLG_DIR" starts with a blank.
@@ -162,7 +141,8 @@ const PageCase kCases[] = {
         exit 0)scenario", {"result=1"}, false},
     {"language-file-locked", "DLG_WELCOME", {}, R"scenario(
         exit 0)scenario", {"result=0", "error=Cannot open file ${CASE}\\Tarv.lng"}, true},
-    // Every window of the program once, for a look at the screenshots.
+    // Every window of the program, for a look at the screenshots; Next
+    // through all pages, Back once.
     {"tour", "DLG_WELCOME,DLG_LANGUAGE,DLG_LICENSE,DLG_README,DLG_DIR,DLG_START,DLG_REBOOT,DLG_FINISH,DLG_NOTFINISH",
      {"template=DLG_PRESETUP,DLG_PROGRESS", "message=Registering the fonts of Demo App, please wait..."}, R"scenario(
         wait DLG_PRESETUP
@@ -173,6 +153,9 @@ const PageCase kCases[] = {
         shot progress
         click 103
         wait DLG_WELCOME
+        expect-hidden 101
+        expect-caption "Demo App Setup"
+        expect-contains 105 "setup program of Demo App."
         shot main-window screen
         shot welcome
         click 102
@@ -183,7 +166,13 @@ const PageCase kCases[] = {
         shot license
         click 105
         wait DLG_README
+        expect-visible 101
+        expect-text 106 "Read me first."
         shot readme
+        click 102
+        wait DLG_DIR
+        click 101
+        wait DLG_README
         click 102
         wait DLG_DIR
         shot folder
@@ -221,7 +210,7 @@ std::string Expand(std::string text, const std::string& name, const std::string&
 void WriteSetupFiles(const ScratchFolder& folder) {
     WriteBytes(folder / "Tarv.ini",
                "[Config]\r\nDefaultInstallPath=%ProgramFiles%\\%ProgramName%\r\nLanguages=ENU,DEU\r\n"
-               "[Display]\r\nShowMainWindow=1\r\nMainTitleShadow=1\r\nGradientTopColor=$400000\r\n"
+               "[Display]\r\nShowMainWindow=1\r\nGradientTopColor=$400000\r\n"
                "[Variables]\r\nProgramName=Demo App\r\n");
     WriteBytes(folder / "Tarv.lng",
                "[Strings]\r\n1=Cancel the installation of %ProgramName%?\r\n150=Choose a folder for %ProgramName%:\r\n"
