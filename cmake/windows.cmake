@@ -83,7 +83,7 @@ add_executable(GuiDriver ${gui_driver_sources})
 target_include_directories(GuiDriver PRIVATE src)
 target_compile_options(GuiDriver PRIVATE ${TARV_WARNINGS})
 target_link_libraries(GuiDriver user32 gdi32)
-target_link_options(GuiDriver PRIVATE -static)
+target_link_options(GuiDriver PRIVATE -static -s)
 if(TARGET ui_tests)
     add_dependencies(ui_tests GuiDriver PageHost)  # the page tests run both
 endif()

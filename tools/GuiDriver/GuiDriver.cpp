@@ -313,7 +313,11 @@ bool Driver::Do(const Words& w) {
     if (a == "close" && w.size() == 1)
         return NeedWindow() && PostMessageA(current_, WM_SYSCOMMAND, SC_CLOSE, 0);
     if (a == "shot" && (w.size() == 2 || (w.size() == 3 && text == "screen"))) return Shot(arg, w.size() == 3);
-    if (a == "dump" && w.size() == 1) return NeedWindow() && (Log(Describe(Observe(current_))), true);
+    if (a == "dump" && w.size() == 1) {
+        if (!NeedWindow()) return false;
+        Log(Describe(Observe(current_)));
+        return true;
+    }
     if (a == "exit" && w.size() <= 2) return Exit(w);
     if (a == "expect-caption" && w.size() == 2)
         return NeedWindow() && WaitUntil("the caption \"" + arg + "\"", [&] { return TextOf(current_) == arg; });
