@@ -107,13 +107,25 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     endif()
 endif()
 
+# The GUI test driver: drives a program's windows from outside by window
+# messages (tools/GuiDriver); it shares the list of template names.
+file(GLOB gui_driver_sources CONFIGURE_DEPENDS tools/GuiDriver/*.cpp)
+add_executable(GuiDriver ${gui_driver_sources})
+target_include_directories(GuiDriver PRIVATE src)
+target_compile_options(GuiDriver PRIVATE ${TARV_WARNINGS})
+target_link_libraries(GuiDriver user32 gdi32)
+target_link_options(GuiDriver PRIVATE -static -s)
+if(TARGET ui_tests)
+    add_dependencies(ui_tests GuiDriver PageHost)  # the page tests run both
+endif()
+
 if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/tools.cmake)
     include(cmake/tools.cmake)
 endif()
 
 # The size probe: every installer module linked as the finished driver will
 # link them, with a link map for the per-module size report.
-add_executable(SizeProbe WIN32 tools/SizeProbe/SizeProbe.cpp src/ui/Tarv.rc)
+add_executable(SizeProbe WIN32 tools/SizeProbe/SizeProbe.cpp ${tarv_resources})
 target_compile_options(SizeProbe PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS} -Os)
 target_link_libraries(SizeProbe tarv_win)
 target_link_options(SizeProbe PRIVATE -s -static -Wl,--gc-sections -Wl,--no-insert-timestamp

@@ -41,15 +41,6 @@ HFONT CreateSpecFont(const TStr& faceName, long size, unsigned style) {
 
 // ---- Drawing ----
 
-// numerator / denominator (both positive) to the nearest integer, a half
-// going to the even neighbour; exact, where a real quotient could round a
-// true half either way.
-static long DivideRounded(long long numerator, long denominator) {
-    long long quotient = numerator / denominator, twiceRest = 2 * (numerator % denominator);
-    if (twiceRest > denominator || (twiceRest == denominator && (quotient & 1))) ++quotient;
-    return (long)quotient;
-}
-
 static void FillSolid(HDC dc, const RECT& rect, COLORREF color) {
     HBRUSH brush = CreateSolidBrush(color);
     FillRect(dc, &rect, brush);
@@ -83,9 +74,9 @@ void FillGradientBands(HDC dc, const RECT& rect, COLORREF start, COLORREF end,
     if (count < 2) count = 2;
     // Band i starts at extent * i / count and is extent / count long, both
     // rounded, plus one pixel of overlap so that rounding leaves no gaps.
-    long size = DivideRounded(extent, count);
+    long size = (long)DivRoundHalfEven(extent, count);
     for (int i = 0; i < count; ++i) {
-        long from = origin + DivideRounded((long long)extent * i, count);
+        long from = origin + (long)DivRoundHalfEven((unsigned long long)extent * i, count);
         long to = from + size + 1;
         if (to > limit) to = limit;
         RECT band = rect;
