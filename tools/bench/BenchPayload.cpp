@@ -1,8 +1,9 @@
 // BenchPayload <package folder> [files]: writes the install benchmark's
 // package: Presetup/Tarv.ini and Data/ with `files` (default 3000) files of
 // mixed sizes in 30 x 4 folders: 83 % of 1-16 KiB, 15 % of 16-256 KiB, 2 %
-// of 1-2 MiB (about 150 MB), incompressible bytes from a fixed seed, so every
-// run installs the same tree.
+// of 1-2 MiB (about 190 MB); every other file is text made of words from a
+// small vocabulary (it compresses), the others bytes that do not; all from a
+// fixed seed, so every run installs the same tree.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -46,9 +47,16 @@ int main(int argc, char** argv) {
                         : pick < 98 ? Between(16 << 10, 256 << 10)
                                     : Between(1 << 20, 2 << 20);
         bytes.resize(size);
-        for (size_t k = 0; k + 8 <= size; k += 8) {
-            uint64_t v = Next();
-            for (int b = 0; b < 8; ++b) bytes[k + b] = (char)(v >> (8 * b));
+        if (i % 2) {
+            static const char* const words[] = {"install ", "setup ", "folder ", "file ", "archive ",
+                                                "registry ", "value ", "shortcut ", "font ", "log\r\n"};
+            for (size_t k = 0; k < size;)
+                for (const char* w = words[Next() % 10]; *w && k < size;) bytes[k++] = *w++;
+        } else {
+            for (size_t k = 0; k + 8 <= size; k += 8) {
+                uint64_t v = Next();
+                for (int b = 0; b < 8; ++b) bytes[k + b] = (char)(v >> (8 * b));
+            }
         }
         char folder[32], name[32];
         snprintf(folder, sizeof folder, "d%02d/s%d", i % 30, i % 4);
