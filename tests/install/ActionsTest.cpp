@@ -159,6 +159,27 @@ TEST_F(ActionsTest, FontsInTheFontsFolderAreRegisteredOnWindows98Only) {
     DestroyWindow(counter);
 }
 
+// Ends the process of the shell window showing the folder: it must not
+// outlive the test (it would hold the test run's output open).
+void CloseFolderWindow(const std::string& folder) {
+    struct Search { std::string name; DWORD pid; } search = {folder.substr(folder.rfind('\\') + 1), 0};
+    for (int i = 0; i < 300 && !search.pid; ++i, Sleep(10))
+        EnumWindows([](HWND w, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            char title[MAX_PATH] = "";
+            DWORD pid = 0;
+            GetWindowTextA(w, title, sizeof title);
+            GetWindowThreadProcessId(w, &pid);
+            if (pid != GetCurrentProcessId() && strstr(title, s->name.c_str())) s->pid = pid;
+            return !s->pid;
+        }, (LPARAM)&search);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, search.pid);
+    ASSERT_TRUE(process) << "no window shows " << folder;
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+}
+
 TEST_F(ActionsTest, ProgramsWaitedForOrNotWithShowModesTheirMessageAndAPauseForFolders) {
     const std::string app = HelperPath("TestRunApp.exe"), record = dir / "record.txt";
     RunState().RunList = ListOf({
@@ -178,6 +199,7 @@ TEST_F(ActionsTest, ProgramsWaitedForOrNotWithShowModesTheirMessageAndAPauseForF
                         current + "|" + std::to_string(SW_HIDE) + "\nend\n";
     EXPECT_EQ(ReadBytes(record).substr(0, first.size()), first);
     EXPECT_EQ(messageWindowRecord, (std::vector<std::string>{"show Starting demo", "hide", "hide", "hide", "hide"}));
+    CloseFolderWindow(dir.Path());
     Sleep(3500);
     EXPECT_EQ(ReadBytes(record), first + "start|3000|" + current + "|" + std::to_string(SW_SHOW) + "\nend\n");
 }

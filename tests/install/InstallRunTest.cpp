@@ -373,32 +373,6 @@ TEST_F(InstallRunTest, APageThatCannotOpenAndAnErrorOnTheWorkerEndTheRunWithThei
     EXPECT_EQ(boxes, std::vector<std::string>{std::string(kProgram) + "|Cannot open file " + badLog});
 }
 
-TEST_F(InstallRunTest, Windows98ReadsItsScriptAndQueuesTheReplacementInWininit) {
-    const TStr wininit = AddBackslash(GetWindowsFolder()) + "wininit.ini";
-    if (FileExists(wininit)) GTEST_SKIP() << "this prefix has a wininit.ini of its own";
-    Data("busy.txt", "new");
-    Pack();
-    ASSERT_TRUE(WriteBytes(temp + "\\App.9x", "[CopyFiles]\r\nMain=%InstallPath%\r\n[Main]\r\nbusy.txt=,,2\r\n"));
-    ASSERT_TRUE(WriteBytes(temp + "\\App.nt", "[CopyFiles]\r\nMain=%InstallPath%\\nt\r\n[Main]\r\nbusy.txt=,,2\r\n"));
-    CreateDirectoryA(target.c_str(), nullptr);
-    ASSERT_TRUE(WriteBytes(target + "\\busy.txt", "old"));
-    HANDLE held = CreateFileA((target + "\\busy.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    bool ok;
-    {
-        OSVersionOverride win98(MakeOSVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10, 1998, ""));
-        ok = Run(nullptr, IDOK);
-    }
-    CloseHandle(held);
-    EXPECT_TRUE(ok);
-    EXPECT_TRUE(RunState().RebootNeeded);
-    std::string lines = ReadBytes(wininit.c_str());
-    DeleteFileA(wininit.c_str());
-    char shortTarget[MAX_PATH];
-    GetShortPathNameA((target + "\\busy.txt").c_str(), shortTarget, MAX_PATH);
-    EXPECT_EQ(lines.substr(0, lines.find('=', 25)), "[Rename]\r\nNUL=" + std::string(shortTarget) + "\r\n" + shortTarget);
-    EXPECT_EQ(Log(), "[CopyFiles]\r\n" + target + "\\busy.txt=\r\n\r\n");
-}
-
 TEST_F(InstallRunTest, TwoInstallationsShareOneLogAndABadProgramNameIsNotRegistered) {
     Data("a.txt", "a");
     Data("b.txt", "b");
