@@ -18,9 +18,16 @@ target_link_libraries(tarv_win PUBLIC tarv_portable ${win_libs})
 target_compile_options(tarv_win PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS})
 target_compile_definitions(tarv_win PUBLIC WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0400 WINVER=0x0400)
 
+# The program's resources: the installer links them, and so do the test
+# programs and helpers, which create the real dialog templates. The resource
+# compiler's includes are listed by hand (CMake does not scan them).
+set(tarv_resources ${CMAKE_SOURCE_DIR}/src/ui/Tarv.rc)
+set_source_files_properties(${tarv_resources} PROPERTIES OBJECT_DEPENDS
+    "${CMAKE_SOURCE_DIR}/src/ui/Dialogs.rc;${CMAKE_SOURCE_DIR}/src/ui/Resource.h;${CMAKE_SOURCE_DIR}/src/ui/Tarv.ico;${CMAKE_SOURCE_DIR}/src/ui/Tarv.manifest")
+
 # The installer: small above all (the archive behind it is found only when it
 # starts at offset 0x1FFED at the latest, kLastMarkerOffset).
-add_executable(Tarv WIN32 src/setup/Tarv.cpp src/ui/Tarv.rc)
+add_executable(Tarv WIN32 src/setup/Tarv.cpp ${tarv_resources})
 target_compile_options(Tarv PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS})
 target_link_libraries(Tarv tarv_win)
 target_link_options(Tarv PRIVATE -s -static -Wl,--gc-sections -Wl,--no-insert-timestamp)
@@ -46,7 +53,7 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
         if(NOT srcs)
             continue()
         endif()
-        add_executable(${dir}_tests ${srcs} ${support})
+        add_executable(${dir}_tests ${srcs} ${support} ${tarv_resources})
         target_link_libraries(${dir}_tests tarv_win GTest::gtest_main)
         target_include_directories(${dir}_tests PRIVATE tests)
         target_link_options(${dir}_tests PRIVATE -static)
@@ -62,11 +69,23 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
             add_library(${name} SHARED ${src})
             set_target_properties(${name} PROPERTIES PREFIX "")
         else()
-            add_executable(${name} ${src})
+            add_executable(${name} ${src} ${tarv_resources})
             target_link_libraries(${name} tarv_win)
         endif()
         target_link_options(${name} PRIVATE -static)
     endforeach()
+endif()
+
+# The GUI test driver: drives a program's windows from outside by window
+# messages (tools/GuiDriver); it shares the list of template names.
+file(GLOB gui_driver_sources CONFIGURE_DEPENDS tools/GuiDriver/*.cpp)
+add_executable(GuiDriver ${gui_driver_sources})
+target_include_directories(GuiDriver PRIVATE src)
+target_compile_options(GuiDriver PRIVATE ${TARV_WARNINGS})
+target_link_libraries(GuiDriver user32 gdi32)
+target_link_options(GuiDriver PRIVATE -static -s)
+if(TARGET ui_tests)
+    add_dependencies(ui_tests GuiDriver PageHost)  # the page tests run both
 endif()
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/tools.cmake)
@@ -75,7 +94,7 @@ endif()
 
 # The size probe: every installer module linked as the finished driver will
 # link them, with a link map for the per-module size report.
-add_executable(SizeProbe WIN32 tools/SizeProbe/SizeProbe.cpp src/ui/Tarv.rc)
+add_executable(SizeProbe WIN32 tools/SizeProbe/SizeProbe.cpp ${tarv_resources})
 target_compile_options(SizeProbe PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS} -Os)
 target_link_libraries(SizeProbe tarv_win)
 target_link_options(SizeProbe PRIVATE -s -static -Wl,--gc-sections -Wl,--no-insert-timestamp

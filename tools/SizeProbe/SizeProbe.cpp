@@ -15,6 +15,9 @@
 #include "system/wqShell.h"
 #include "system/wqUtils.h"
 #include "text/Common.h"
+#include "ui/Dialogs.h"
+#include "ui/Main.h"
+#include "ui/Msg.h"
 
 #define KEEP(f) reinterpret_cast<void*>(&(f))
 
@@ -32,6 +35,10 @@ static void* volatile entryPoints[] = {
     KEEP(GetString), KEEP(ReadTextFile), KEEP(BuildLanguageList),
     // install
     KEEP(LogEntry), KEEP(ForceFolderPath), KEEP(ReplaceAtReboot),
+    // windows and pages
+    KEEP(RegisterMainWindow), KEEP(ParseFontSpec), KEEP(CreateSpecFont), KEEP(RunDialogSequence),
+    KEEP(PaintPageHeader), KEEP(LoadPageBitmap), KEEP(ShowMessageWindow), KEEP(HideMessageWindow),
+    KEEP(DestroyMessageWindow),
 };
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
