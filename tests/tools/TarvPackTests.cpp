@@ -411,6 +411,19 @@ TEST_F(TarvPackTest, TheUninstallerJoinsThePackageThatAsksForIt) {
     }
 }
 
+TEST_F(TarvPackTest, UnknownPageNamesAreWarnedAbout) {
+    Spit(dir / "pkg/Data/a.txt", "a");
+    Spit(dir / "pkg/Presetup/Tarv.ini",
+         "[Config]\r\nPreInstallDialogSequence=dlg_welcome,,DLG_WELCOM, DLG_DIR\r\n"
+         "PostInstallDialogSequence=DLG_PROGRESS,DLG_FINISH\r\n");
+    Ran built = Build();
+    ASSERT_EQ(0, built.status) << built.output;
+    for (const char* named : {"\"DLG_WELCOM\"", "\" DLG_DIR\"", "\"DLG_PROGRESS\""})
+        EXPECT_TRUE(built.Says(named)) << named << "\n" << built.output;
+    EXPECT_FALSE(built.Says("\"DLG_WELCOME\"")) << built.output;
+    EXPECT_FALSE(built.Says("\"DLG_FINISH\"")) << built.output;
+}
+
 TEST_F(TarvPackTest, UsageErrors) {
     const struct {
         std::string args;

@@ -5,7 +5,9 @@
 #include <stdexcept>
 
 #include "config/wqIniText.h"
+#include "config/wqStrUtils.h"
 #include "config/wqString.h"
+#include "ui/PageNames.h"
 
 namespace tarvpack {
 
@@ -45,6 +47,21 @@ private:
     TSectionList sections_;
 };
 
+// Warns about every word of a sequence key that names no page, read as the
+// installer reads it: words between commas, upper-cased, blanks kept.
+void CheckSequence(Config& config, const char* key, std::vector<std::string>& warnings) {
+    TStr words = config.Value("Config", key, "").c_str();
+    const TCharSet comma(",");
+    for (int i = 1, n = CountWords(words, comma); i <= n; ++i) {
+        std::string name = GetWord(i, words, comma).c_str();
+        for (char& c : name)
+            if (c >= 'a' && c <= 'z') c = (char)(c - 32);
+        if (!IsPageName(name.c_str()))
+            warnings.push_back(std::string("[Config] ") + key + " names \"" + name +
+                               "\", which is no page of the installer: it will be passed over");
+    }
+}
+
 }  // namespace
 
 PackagePlan CheckPackage(const fs::path& package, const std::vector<std::string>& presetupNames,
@@ -53,6 +70,8 @@ PackagePlan CheckPackage(const fs::path& package, const std::vector<std::string>
     std::string ini = FindName(presetupNames, "Tarv.ini");
     if (ini.empty()) return plan;  // the installer then runs with every default
     Config config(package / "Presetup" / ini);
+    CheckSequence(config, "PreInstallDialogSequence", plan.warnings);
+    CheckSequence(config, "PostInstallDialogSequence", plan.warnings);
     if (config.Value("Config", "Uninstall", "0") != "1") return plan;
     if (config.Value("Config", "LogFile", "").empty())
         plan.warnings.push_back("[Config] Uninstall is 1 but LogFile is empty: without an install "

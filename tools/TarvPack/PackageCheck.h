@@ -7,6 +7,9 @@
 //     says).
 //   - Uninstall is "1" but LogFile is empty: a warning, as the installer then
 //     registers no uninstaller (it has no log to undo).
+//   - A page sequence names a page the installer does not have (a typing
+//     error, or a word with a blank before it): a warning, as the
+//     installer passes over such a page without a word.
 #ifndef TARV_TOOLS_TARVPACK_PACKAGECHECK_H
 #define TARV_TOOLS_TARVPACK_PACKAGECHECK_H
 
