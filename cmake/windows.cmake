@@ -74,6 +74,37 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
         endif()
         target_link_options(${name} PRIVATE -static)
     endforeach()
+
+    # Programs with chosen file versions for the version comparisons:
+    # TestVersion_<a>_<b>_<c>_<d>.exe.
+    foreach(v 1_2_0_1 1_2_0_0 2_0_0_0 32768_0_0_0)
+        string(REPLACE "_" "," commas ${v})
+        add_executable(TestVersion_${v} tests/helpers/versioned/TestVersioned.cpp
+                       tests/helpers/versioned/TestVersioned.rc)
+        target_compile_definitions(TestVersion_${v} PRIVATE TEST_FILE_VERSION=${commas})
+        target_link_options(TestVersion_${v} PRIVATE -static)
+    endforeach()
+    # COM server stand-ins (see the source): registering, failing, no exports.
+    foreach(dll TestComServer:NONE TestComServerFail:TEST_SERVER_FAILS TestNoServer:TEST_NO_EXPORTS)
+        string(REPLACE ":" ";" parts ${dll})
+        list(GET parts 0 name)
+        list(GET parts 1 define)
+        add_library(${name} SHARED tests/helpers/comserver/TestComServer.cpp)
+        set_target_properties(${name} PROPERTIES PREFIX "")
+        target_compile_definitions(${name} PRIVATE ${define})
+        target_link_options(${name} PRIVATE -static -Wl,--kill-at)
+        target_link_libraries(${name} advapi32)
+    endforeach()
+    # The install benchmark's file pass (tools/bench/bench-install.sh).
+    add_executable(BenchInstall tools/bench/install/BenchInstall.cpp ${tarv_resources})
+    target_link_libraries(BenchInstall tarv_win)
+    target_compile_options(BenchInstall PRIVATE -O2)
+    target_link_options(BenchInstall PRIVATE -static)
+    if(TARGET install_tests)
+        target_compile_definitions(install_tests PRIVATE
+            TARVPACK_EXE="Z:$<TARGET_FILE:TarvPack>" TARV_SETUP_STUB="Z:$<TARGET_FILE:Tarv>")
+        add_dependencies(install_tests TarvPack Tarv)
+    endif()
 endif()
 
 # The GUI test driver: drives a program's windows from outside by window

@@ -20,3 +20,4 @@ trap 'rm -rf "$work"' EXIT
 RUNS=3 "$root/tools/bench/bench-unpack20.sh" "$bench" "$work/large.rar"
 "$root/build/native/BenchIntegrity" 64
 "$root/build/native/BenchPack20" "$fixtures"
+"$root/tools/bench/bench-install.sh"
