@@ -4,7 +4,7 @@ set(win_sources "")
 foreach(f ${all_sources})
     file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${f})
     list(FIND TARV_PORTABLE_SOURCES ${rel} at)
-    if(at EQUAL -1 AND NOT rel STREQUAL "src/setup/Tarv.cpp")
+    if(at EQUAL -1 AND NOT rel MATCHES "^src/setup/(Un)?Tarv\\.cpp$")
         list(APPEND win_sources ${f})
     endif()
 endforeach()
@@ -18,13 +18,27 @@ target_link_libraries(tarv_win PUBLIC tarv_portable ${win_libs})
 target_compile_options(tarv_win PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS})
 target_compile_definitions(tarv_win PUBLIC WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0400 WINVER=0x0400)
 
+# The program's resources: the installer links them, and so do the test
+# programs and helpers, which create the real dialog templates. The resource
+# compiler's includes are listed by hand (CMake does not scan them).
+set(tarv_resources ${CMAKE_SOURCE_DIR}/src/ui/Tarv.rc)
+set_source_files_properties(${tarv_resources} PROPERTIES OBJECT_DEPENDS
+    "${CMAKE_SOURCE_DIR}/src/ui/Dialogs.rc;${CMAKE_SOURCE_DIR}/src/ui/Resource.h;${CMAKE_SOURCE_DIR}/src/ui/Tarv.ico;${CMAKE_SOURCE_DIR}/src/ui/Tarv.manifest")
+
 # The installer: small above all (the archive behind it is found only when it
 # starts at offset 0x1FFED at the latest, kLastMarkerOffset).
-add_executable(Tarv WIN32 src/setup/Tarv.cpp src/ui/Tarv.rc)
+add_executable(Tarv WIN32 src/setup/Tarv.cpp ${tarv_resources})
 target_compile_options(Tarv PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS})
 target_link_libraries(Tarv tarv_win)
 target_link_options(Tarv PRIVATE -s -static -Wl,--gc-sections -Wl,--no-insert-timestamp)
-foreach(t tarv_portable tarv_win Tarv)
+
+# The uninstaller, one copy in the Windows folder for every installed
+# program; its own entry point, the same lean build.
+add_executable(UnTarv WIN32 src/setup/UnTarv.cpp src/setup/UnTarv.rc)
+target_compile_options(UnTarv PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS})
+target_link_libraries(UnTarv tarv_win)
+target_link_options(UnTarv PRIVATE -s -static -Wl,--gc-sections -Wl,--no-insert-timestamp)
+foreach(t tarv_portable tarv_win Tarv UnTarv)
     target_compile_options(${t} PRIVATE -Os)
 endforeach()
 
@@ -39,7 +53,7 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
         if(NOT srcs)
             continue()
         endif()
-        add_executable(${dir}_tests ${srcs} ${support})
+        add_executable(${dir}_tests ${srcs} ${support} ${tarv_resources})
         target_link_libraries(${dir}_tests tarv_win GTest::gtest_main)
         target_include_directories(${dir}_tests PRIVATE tests)
         target_link_options(${dir}_tests PRIVATE -static)
@@ -47,13 +61,62 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
             TARV_FIXTURES_DIR="Z:${CMAKE_SOURCE_DIR}/tests/fixtures")
         add_test(NAME ${dir} COMMAND ${dir}_tests)
     endforeach()
+    # Helpers are programs, except those named *Dll.cpp: DLLs (COM servers).
     file(GLOB helper_sources CONFIGURE_DEPENDS tests/helpers/*.cpp)
     foreach(src ${helper_sources})
         get_filename_component(name ${src} NAME_WE)
-        add_executable(${name} ${src})
-        target_link_libraries(${name} tarv_win)
+        if(name MATCHES "Dll$")
+            add_library(${name} SHARED ${src})
+            set_target_properties(${name} PROPERTIES PREFIX "")
+        else()
+            add_executable(${name} ${src} ${tarv_resources})
+            target_link_libraries(${name} tarv_win)
+        endif()
         target_link_options(${name} PRIVATE -static)
     endforeach()
+
+    # Programs with chosen file versions for the version comparisons:
+    # TestVersion_<a>_<b>_<c>_<d>.exe.
+    foreach(v 1_2_0_1 1_2_0_0 2_0_0_0 32768_0_0_0)
+        string(REPLACE "_" "," commas ${v})
+        add_executable(TestVersion_${v} tests/helpers/versioned/TestVersioned.cpp
+                       tests/helpers/versioned/TestVersioned.rc)
+        target_compile_definitions(TestVersion_${v} PRIVATE TEST_FILE_VERSION=${commas})
+        target_link_options(TestVersion_${v} PRIVATE -static)
+    endforeach()
+    # COM server stand-ins (see the source): registering, failing, no exports.
+    foreach(dll TestComServer:NONE TestComServerFail:TEST_SERVER_FAILS TestNoServer:TEST_NO_EXPORTS)
+        string(REPLACE ":" ";" parts ${dll})
+        list(GET parts 0 name)
+        list(GET parts 1 define)
+        add_library(${name} SHARED tests/helpers/comserver/TestComServer.cpp)
+        set_target_properties(${name} PROPERTIES PREFIX "")
+        target_compile_definitions(${name} PRIVATE ${define})
+        target_link_options(${name} PRIVATE -static -Wl,--kill-at)
+        target_link_libraries(${name} advapi32)
+    endforeach()
+    # The install benchmark's file pass (tools/bench/bench-install.sh).
+    add_executable(BenchInstall tools/bench/install/BenchInstall.cpp ${tarv_resources})
+    target_link_libraries(BenchInstall tarv_win)
+    target_compile_options(BenchInstall PRIVATE -O2)
+    target_link_options(BenchInstall PRIVATE -static)
+    if(TARGET install_tests)
+        target_compile_definitions(install_tests PRIVATE
+            TARVPACK_EXE="Z:$<TARGET_FILE:TarvPack>" TARV_SETUP_STUB="Z:$<TARGET_FILE:Tarv>")
+        add_dependencies(install_tests TarvPack Tarv)
+    endif()
+endif()
+
+# The GUI test driver: drives a program's windows from outside by window
+# messages (tools/GuiDriver); it shares the list of template names.
+file(GLOB gui_driver_sources CONFIGURE_DEPENDS tools/GuiDriver/*.cpp)
+add_executable(GuiDriver ${gui_driver_sources})
+target_include_directories(GuiDriver PRIVATE src)
+target_compile_options(GuiDriver PRIVATE ${TARV_WARNINGS})
+target_link_libraries(GuiDriver user32 gdi32)
+target_link_options(GuiDriver PRIVATE -static -s)
+if(TARGET ui_tests)
+    add_dependencies(ui_tests GuiDriver PageHost)  # the page tests run both
 endif()
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/tools.cmake)
@@ -62,7 +125,7 @@ endif()
 
 # The size probe: every installer module linked as the finished driver will
 # link them, with a link map for the per-module size report.
-add_executable(SizeProbe WIN32 tools/SizeProbe/SizeProbe.cpp src/ui/Tarv.rc)
+add_executable(SizeProbe WIN32 tools/SizeProbe/SizeProbe.cpp ${tarv_resources})
 target_compile_options(SizeProbe PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS} -Os)
 target_link_libraries(SizeProbe tarv_win)
 target_link_options(SizeProbe PRIVATE -s -static -Wl,--gc-sections -Wl,--no-insert-timestamp

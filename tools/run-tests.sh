@@ -15,7 +15,7 @@ checks_failed=0
 echo "== structure checks"
 "$root/tools/checks/check-layers.sh" || checks_failed=1
 "$root/tools/checks/check-toolchain.sh" || checks_failed=1
-"$root/tools/checks/check-imports.sh" build/win32/Tarv.exe build/win32/SizeProbe.exe || checks_failed=1
+"$root/tools/checks/check-imports.sh" build/win32/Tarv.exe build/win32/SizeProbe.exe build/win32/UnTarv.exe || checks_failed=1
 
 logs=$(mktemp -d)
 export TARV_WINEPREFIX="$logs/wineprefix"
@@ -43,7 +43,14 @@ echo "== native tests"
 ctest --test-dir build/native --output-on-failure -V > "$logs/native.log" 2>&1 || status=1
 grep -E '^([0-9]+: )?\[  (PASSED|FAILED)  \]|tests passed' "$logs/native.log"
 echo "== Windows tests under wine64"
-ctest --test-dir build/win64 --output-on-failure -V > "$logs/win64.log" 2>&1 || status=1
+# The page tests leave a screenshot of every window (and their transcripts)
+# here, as .bmp files that become .png artefacts.
+shots="$root/build/screenshots"
+rm -rf "$shots" && mkdir -p "$shots"
+TARV_SCREENSHOTS="Z:$shots" ctest --test-dir build/win64 --output-on-failure -V > "$logs/win64.log" 2>&1 || status=1
+for bmp in "$shots"/*.bmp; do
+    [ -f "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm "$bmp"
+done
 grep -E '^[0-9]+: \[  (PASSED|FAILED)  \]|tests passed|Failed|\*\*\*' "$logs/win64.log" | grep -v '^[0-9]*: \[  FAILED  \] .*, where' || true
 # Wine takes the user's language from the Unix locale of the process: the
 # language tests run once more as a German user (the locale is generated here,
@@ -89,5 +96,7 @@ failed=$(cat "$logs"/native.log "$logs"/win64.log "$logs"/german.log 2>/dev/null
 crashed=$(grep -cE 'Exit code|SEGFAULT|Child aborted|Timeout' "$logs/native.log" "$logs/win64.log" | awk -F: '{s+=$2} END {print s}')
 [ "${crashed:-0}" -gt 0 ] && { echo "$crashed test programs ended abnormally"; status=1; }
 [ "$status" -eq 0 ] || [ "$failed" -gt 0 ] || failed=1
+echo "== screenshots"
+ls "$shots"/*.png 2>/dev/null | sed "s|^$root/||" || echo "none"
 echo "tests: $(cat "$logs/passed") passed, $failed failed"
 exit $status

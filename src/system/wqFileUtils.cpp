@@ -261,3 +261,36 @@ bool CopyFileWithTimes(const TStr& source, const TStr& dest, TCopyProgress progr
         SetFileAttributesA(dest.c_str(), attributes);
     return done;
 }
+
+// ---- Editing a small text file in place ----
+
+static const DWORD kEditLimit = 16u << 20;
+
+static bool ReadWhole(HANDLE file, TStr& text) {
+    DWORD size = GetFileSize(file, nullptr);
+    if (size == INVALID_FILE_SIZE || size > kEditLimit) return false;
+    DWORD got = 0;
+    if (size && !ReadFile(file, text.buffer(size), size, &got, nullptr)) return false;
+    text.resize(got);
+    return got == size;
+}
+
+static bool WriteWhole(HANDLE file, const TStr& text) {
+    DWORD written = 0;
+    return SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
+           (text.empty() || WriteFile(file, text.c_str(), (DWORD)text.length(), &written, nullptr)) &&
+           written == text.length() && SetEndOfFile(file) && FlushFileBuffers(file);
+}
+
+TFileEditResult EditFileText(const TStr& path, bool create, TTextEdit edit, void* context) {
+    if (!create && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return feMissing;
+    HANDLE file = OpenFileHandle(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                 FILE_ATTRIBUTE_NORMAL, create ? OPEN_ALWAYS : OPEN_EXISTING);
+    if (!IsValidHandle(file)) return feFailed;
+    TStr text;
+    TFileEditResult result = feFailed;
+    if (ReadWhole(file, text))
+        result = !edit(context, text) ? feUnchanged : WriteWhole(file, text) ? feWritten : feFailed;
+    CloseFileHandle(file);
+    return result;
+}

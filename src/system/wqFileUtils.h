@@ -97,4 +97,21 @@ typedef bool (*TCopyProgress)(void* context, const TStr& source, const TStr& des
 bool CopyFileWithTimes(const TStr& source, const TStr& dest, TCopyProgress progress,
                        void* context);
 
+// ---- Editing a small text file in place ----
+
+// Changes a file's whole text in place; answers whether it changed it.
+typedef bool (*TTextEdit)(void* context, TStr& text);
+enum TFileEditResult {
+    feUnchanged,  // read; the edit changed nothing, nothing was written
+    feWritten,    // the edited text replaced the file's contents
+    feMissing,    // no such file (and `create` was off): nothing done
+    feFailed      // cannot be opened, read or written, or above 16 MiB
+};
+// Reads the whole file (created empty first when missing and `create` is
+// set) under one handle that shares reading only, so no other program writes
+// in between, lets `edit` change the text and writes it back when it did.
+// For configuration files such as INI files, whose other bytes must stay as
+// they are.
+TFileEditResult EditFileText(const TStr& path, bool create, TTextEdit edit, void* context);
+
 #endif

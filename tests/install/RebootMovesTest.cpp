@@ -13,6 +13,7 @@
 #include "support/TestPrint.h"
 #include "support/WinTestSupport.h"
 #include "system/wqFileUtils.h"
+#include "system/wqUtils.h"
 
 namespace {
 
@@ -44,15 +45,15 @@ struct PendingRenamesGuard {
     const std::string saved = PendingRenames();
 };
 
-// NT keeps pairs in the registry: the old file paired with nothing, then new onto old.
-TEST(ReplaceAtReboot, NTSchedulesDeleteThenMove) {
+// NT keeps one pair in the registry: the new file onto the old one, the
+// target marked "!" (replace an existing file).
+TEST(ReplaceAtReboot, NTSchedulesOneReplacingMove) {
     ScratchFolder dir;
     const std::string source = dir / "new.dll", target = dir / "old.dll";
     ASSERT_TRUE(WriteBytes(source, "new") && WriteBytes(target, "old"));
     PendingRenamesGuard restore;
-    EXPECT_TRUE(ReplaceAtReboot(source.c_str(), target.c_str()));
-    const std::string nul(1, '\0');
-    const std::string added = "\\??\\" + target + nul + nul + "\\??\\" + source + nul + "\\??\\" + target;
+    EXPECT_EQ(ReplaceAtReboot(source.c_str(), target.c_str()), rmScheduled);
+    const std::string added = "\\??\\" + source + std::string(1, '\0') + "!\\??\\" + target;
     std::string after = PendingRenames();
     ASSERT_GE(after.size(), added.size()) << after;
     EXPECT_EQ(after.substr(after.size() - added.size()), added);
@@ -60,19 +61,28 @@ TEST(ReplaceAtReboot, NTSchedulesDeleteThenMove) {
     EXPECT_EQ(ReadBytes(target), "old");
 }
 
-TEST(ReplaceAtReboot, Windows98WritesWininit) {
+// Windows 95/98: short names, appended after what the file holds already.
+TEST(ReplaceAtReboot, Windows98AppendsShortNamesToWininit) {
     const TStr wininit = AddBackslash(GetWindowsFolder()) + "wininit.ini";
     if (FileExists(wininit)) GTEST_SKIP() << "this prefix has a wininit.ini of its own";
+    ScratchFolder dir;
+    const std::string target = dir / "Long Target Name.dll", source = dir / "Tar1.tmp", other = dir / "b.dll";
+    ASSERT_TRUE(WriteBytes(target, "old") && WriteBytes(source, "new") && WriteBytes(other, "b"));
+    ASSERT_TRUE(WriteBytes(wininit.c_str(), "; theirs\r\n[Rename]\r\nNUL=C:\\THEIRS.DLL\r\n"));
     OSVersionOverride win98(MakeOSVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10, 1998, ""));
     PendingRenamesGuard restore;
-    EXPECT_TRUE(ReplaceAtReboot("C:\\NEW\\A.DLL", "C:\\WIN\\SYSTEM\\A.DLL"));
-    TStrList section;
-    EXPECT_TRUE(ProfileReadSection(wininit, "Rename", section));
-    EXPECT_TRUE(ProfileDropDocument(wininit));  // writes the file
+    EXPECT_EQ(ReplaceAtReboot(source.c_str(), target.c_str()), rmScheduled);
+    EXPECT_EQ(ReplaceAtReboot(source.c_str(), other.c_str()), rmScheduled);
+    EXPECT_EQ(ReplaceAtReboot((dir / "missing").c_str(), other.c_str()), rmRefused);  // no short name
+    char shortTarget[MAX_PATH], shortSource[MAX_PATH], shortOther[MAX_PATH];
+    GetShortPathNameA(target.c_str(), shortTarget, MAX_PATH);
+    GetShortPathNameA(source.c_str(), shortSource, MAX_PATH);
+    GetShortPathNameA(other.c_str(), shortOther, MAX_PATH);
+    EXPECT_NE(std::string(shortTarget), target);
+    EXPECT_EQ(ReadBytes(wininit.c_str()), std::string("; theirs\r\n[Rename]\r\nNUL=C:\\THEIRS.DLL\r\nNUL=") + shortTarget +
+                                              "\r\n" + shortTarget + "=" + shortSource + "\r\nNUL=" + shortOther + "\r\n" +
+                                              shortOther + "=" + shortSource + "\r\n");
     EXPECT_TRUE(DeleteFileA(wininit.c_str()));
-    ASSERT_EQ(section.Count(), 2);
-    EXPECT_EQ(section[0], "NUL=C:\\WIN\\SYSTEM\\A.DLL");
-    EXPECT_EQ(section[1], "C:\\WIN\\SYSTEM\\A.DLL=C:\\NEW\\A.DLL");
     EXPECT_EQ(PendingRenames(), restore.saved);
 }
 

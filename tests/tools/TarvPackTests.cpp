@@ -342,11 +342,101 @@ TEST_F(TarvPackTest, TestAndExtractReportWhatTheInstallerWouldRefuse) {
     EXPECT_FALSE(fs::exists(dir / "x/Data/nul.txt") || fs::exists(dir / "x/Data/secret"));
 }
 
+// Every packing option gives a program that our reader and unar read back;
+// a compressible file is packed with the method asked for, noise is stored.
+TEST_F(TarvPackTest, PackingOptionsReadBack) {
+    const struct {
+        std::string options;
+        const char* method;  // in the list line of the compressible file
+    } cases[] = {{"", "m5"}, {"--method 0", "m0"}, {"--method 1 --no-solid --window 64", "m1"},
+                 {"--method 3 --window 256", "m3"}};
+    std::string text;
+    for (int i = 0; text.size() < 60000; ++i) text += "line " + std::to_string(i % 97) + " of the readme\r\n";
+    Spit(dir / "pkg/Presetup/Tarv.ini", "[Config]\r\n");
+    Spit(dir / "pkg/Data/readme.txt", text);
+    Spit(dir / "pkg/Data/noise.bin", Pattern(30000, 3));
+    Spit(dir / "pkg/Data/empty.txt", "");
+    bool unar = Shell("command -v lsar").status == 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        Ran built = Pack("build " + Quote(dir / "pkg") + " " + Quote(out) + " --installer " + Quote(installer) + " " +
+                         c.options);
+        ASSERT_EQ(0, built.status) << built.output;
+        Ran listed = Pack("list " + Quote(out));
+        size_t readme = listed.output.find("Data\\readme.txt");
+        ASSERT_NE(std::string::npos, readme) << listed.output;
+        EXPECT_NE(std::string::npos, listed.output.rfind(std::string(c.method) + "  v2.0", readme)) << listed.output;
+        EXPECT_EQ(0, Pack("test " + Quote(out)).status);
+        if (unar) EXPECT_EQ(0, Shell("lsar -t " + Quote(out)).status);
+    }
+}
+
+// Tarv.ini's uninstall setting: the uninstaller is added behind the other
+// setup files unless the package brings one, a missing one is refused, and
+// an uninstaller without a log is warned about.
+TEST_F(TarvPackTest, TheUninstallerJoinsThePackageThatAsksForIt) {
+    const std::string uninstallerBytes = Program(0x14C, 5000);
+    Spit(dir / "UnTarv.exe", uninstallerBytes);
+    Spit(dir / "pkg/Data/a.txt", "a");
+    const struct {
+        const char* ini;
+        bool ownCopy;
+        const char* uninstaller;  // --uninstaller; null: beside the installer
+        int status;
+        bool added, warned;
+    } cases[] = {
+        {"[Config]\r\nUninstall=1\r\nLogFile=%InstallPath%\\u.log\r\n", false, nullptr, 0, true, false},
+        {"[config]\r\nuninstall = 1\r\n", false, nullptr, 0, true, true},
+        {"[Config]\r\nUninstall=yes\r\n", false, nullptr, 0, false, false},
+        {"[Config]\r\nUninstall=1\r\nLogFile=x\r\n", true, nullptr, 0, false, false},
+        {"[Config]\r\nUninstall=1\r\nLogFile=x\r\n", false, "missing.exe", 1, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ini);
+        fs::remove_all(dir / "pkg/Presetup");
+        Spit(dir / "pkg/Presetup/Tarv.ini", c.ini);
+        if (c.ownCopy) Spit(dir / "pkg/Presetup/untarv.EXE", "own");
+        std::string extra = c.uninstaller ? " --uninstaller " + Quote(dir / c.uninstaller) : "";
+        Ran built = Pack("build " + Quote(dir / "pkg") + " " + Quote(out) + " --installer " + Quote(installer) + extra);
+        ASSERT_EQ(c.status, built.status) << built.output;
+        EXPECT_EQ(c.warned, built.Says("warning: [Config] Uninstall is 1 but LogFile is empty")) << built.output;
+        if (c.status != 0) {
+            EXPECT_TRUE(built.Says("missing.exe")) << built.output;
+            continue;
+        }
+        Ran listed = Pack("list " + Quote(out));
+        size_t added = listed.output.find("Presetup\\UnTarv.exe");
+        EXPECT_EQ(c.added, added != std::string::npos) << listed.output;
+        if (c.added) EXPECT_LT(added, listed.output.find("Data\\a.txt")) << "setup files lead the archive";
+    }
+}
+
+TEST_F(TarvPackTest, UnknownPageNamesAreWarnedAbout) {
+    Spit(dir / "pkg/Data/a.txt", "a");
+    Spit(dir / "pkg/Presetup/Tarv.ini",
+         "[Config]\r\nPreInstallDialogSequence=dlg_welcome,,DLG_WELCOM, DLG_DIR\r\n"
+         "PostInstallDialogSequence=DLG_PROGRESS,DLG_FINISH\r\n");
+    Ran built = Build();
+    ASSERT_EQ(0, built.status) << built.output;
+    for (const char* named : {"\"DLG_WELCOM\"", "\" DLG_DIR\"", "\"DLG_PROGRESS\""})
+        EXPECT_TRUE(built.Says(named)) << named << "\n" << built.output;
+    EXPECT_FALSE(built.Says("\"DLG_WELCOME\"")) << built.output;
+    EXPECT_FALSE(built.Says("\"DLG_FINISH\"")) << built.output;
+}
+
 TEST_F(TarvPackTest, UsageErrors) {
     const struct {
         std::string args;
         int status;
-    } cases[] = {{"--help", 0}, {"", 2}, {"frobnicate x", 2}, {"list", 2}, {"build onlyone", 2}};
+    } cases[] = {{"--help", 0},
+                 {"", 2},
+                 {"frobnicate x", 2},
+                 {"list", 2},
+                 {"build onlyone", 2},
+                 {"build a b --method 6", 2},
+                 {"build a b --window 100", 2},
+                 {"build a b --window 2048", 2},
+                 {"build a b --solid-ish", 2}};
     for (const auto& c : cases) {
         Ran r = Pack(c.args);
         EXPECT_EQ(c.status, r.status) << c.args;

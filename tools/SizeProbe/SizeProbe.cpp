@@ -11,9 +11,13 @@
 #include "install/RebootMoves.h"
 #include "setup/Languages.h"
 #include "system/wqFileUtils.h"
+#include "system/wqNTSecurity.h"
 #include "system/wqShell.h"
 #include "system/wqUtils.h"
 #include "text/Common.h"
+#include "ui/Dialogs.h"
+#include "ui/Main.h"
+#include "ui/Msg.h"
 
 #define KEEP(f) reinterpret_cast<void*>(&(f))
 
@@ -25,12 +29,16 @@ static void* volatile entryPoints[] = {
     KEEP(ProfileReadString), KEEP(ProfileWriteString), KEEP(ProfileFlushAll), KEEP(RegWriteString),
     KEEP(RegEnumSubKeys), KEEP(CopyFileWithTimes), KEEP(DeleteTree), KEEP(CreateUniqueFolder),
     KEEP(FreeDiskSpaceKB), KEEP(RunAndWait), KEEP(BrowseForInstallFolder), KEEP(CentredMessageBox),
-    KEEP(ErrorBox), KEEP(WarningBox), KEEP(QuestionBox),
+    KEEP(ErrorBox), KEEP(WarningBox), KEEP(QuestionBox), KEEP(IsAdmin),
     // text, languages
     reinterpret_cast<void*>(static_cast<bool (*)(HWND)>(&StartPage)),  // GDI has a StartPage too
     KEEP(GetString), KEEP(ReadTextFile), KEEP(BuildLanguageList),
     // install
     KEEP(LogEntry), KEEP(ForceFolderPath), KEEP(ReplaceAtReboot),
+    // windows and pages
+    KEEP(RegisterMainWindow), KEEP(ParseFontSpec), KEEP(CreateSpecFont), KEEP(RunDialogSequence),
+    KEEP(PaintPageHeader), KEEP(LoadPageBitmap), KEEP(ShowMessageWindow), KEEP(HideMessageWindow),
+    KEEP(DestroyMessageWindow),
 };
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {

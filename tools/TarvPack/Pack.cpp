@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "HostFiles.h"
+#include "PackageCheck.h"
 #include "archive/RarReader.h"
 
 namespace tarvpack {
@@ -75,6 +76,37 @@ void CheckStoredName(const std::string& stored, const fs::path& path) {
         Refuse(path, "the stored name " + stored + " is longer than 259 characters");
     if (problem != rar::kNameSafe)
         Refuse(path, std::string("the installer refuses the name: ") + rar::NameProblemText(problem));
+}
+
+// A file to store under `stored`; `named` is how the user named it.
+Item FileItem(const std::string& stored, const fs::path& real, const fs::path& named) {
+    std::error_code ec;
+    uint64_t size = fs::file_size(real, ec);
+    if (ec) Refuse(named, "cannot read its size (" + ec.message() + ")");
+    if (size > kMaxFileSize) Refuse(named, "the file is 4 GB or larger");
+    Item item{stored, real, false, size, 0, AttributesOf(real)};
+    if (!DosTimeOf(real, &item.dosTime)) Refuse(named, "cannot read its time");
+    return item;
+}
+
+// The names directly in Presetup\.
+std::vector<std::string> PresetupNames(const std::vector<Item>& items) {
+    std::vector<std::string> names;
+    const std::string prefix = "Presetup\\";
+    for (const Item& item : items)
+        if (item.stored.compare(0, prefix.size(), prefix) == 0 &&
+            item.stored.find('\\', prefix.size()) == std::string::npos)
+            names.push_back(item.stored.substr(prefix.size()));
+    return names;
+}
+
+// Adds the uninstaller program as Presetup\UnTarv.exe, behind the other
+// setup files (the Presetup\ entries must lead the archive).
+void AddUninstaller(std::vector<Item>& items, const fs::path& uninstaller) {
+    auto firstData = std::find_if(items.begin(), items.end(), [](const Item& item) {
+        return item.stored.compare(0, 5, "Data\\") == 0 || item.stored == "Data";
+    });
+    items.insert(firstData, FileItem("Presetup\\UnTarv.exe", fs::canonical(uninstaller), uninstaller));
 }
 
 // The package folder's files, in archive order. Links are followed through
@@ -146,12 +178,7 @@ private:
                 Refuse(path, "symbolic link loop: it leads back to " + real.string());
             Folder(path, stored);
         } else if (fs::is_regular_file(real, ec)) {
-            uint64_t size = fs::file_size(real, ec);
-            if (ec) Refuse(path, "cannot read its size (" + ec.message() + ")");
-            if (size > kMaxFileSize) Refuse(path, "the file is 4 GB or larger");
-            Item item{stored, real, false, size, 0, AttributesOf(real)};
-            if (!DosTimeOf(real, &item.dosTime)) Refuse(path, "cannot read its time");
-            items_.push_back(item);
+            items_.push_back(FileItem(stored, real, path));
         } else {
             Refuse(path, "neither a file nor a folder");
         }
@@ -199,15 +226,18 @@ void CheckOutputPlace(const PackRequest& request, const std::vector<Item>& items
             Refuse(request.output, "the output is the package file " + item.source.string());
 }
 
-rar::FileHeader HeaderFor(const Item& item, uint32_t crc) {
+rar::FileHeader HeaderFor(const Item& item, uint32_t crc, const rar20::EntryOutcome& packed) {
     rar::FileHeader h = {};
     h.block.flags = item.directory ? rar::kFileDirectory : 0;
-    h.packSize = h.unpSize = item.size;
+    if (!packed.stored)
+        h.block.flags = (uint16_t)((packed.solid ? rar::kFileSolid : 0) | packed.dictionaryBits << 5);
+    h.unpSize = item.size;
+    h.packSize = packed.stored ? item.size : packed.packedSize;
     h.hostOs = 2;  // Win32: the attributes are Windows attributes
     h.fileCrc = crc;
     h.dosTime = item.dosTime;
     h.unpVer = 20;
-    h.method = 0x30;
+    h.method = packed.method;
     h.nameSize = (uint16_t)item.stored.size();
     h.attributes = item.attributes;
     std::copy(item.stored.begin(), item.stored.end(), h.name);
@@ -234,8 +264,11 @@ fs::path TemporaryBeside(const fs::path& output) {
 // from what reached the file.
 class Writer {
 public:
-    Writer(const fs::path& path, std::ostream& progress, uint64_t total)
-        : path_(path), progress_(progress), total_(total) {}
+    Writer(const fs::path& path, const PackRequest& request, std::ostream& progress, uint64_t total)
+        : path_(path), progress_(progress), total_(total) {
+        if (request.compress) encoder_.reset(new rar20::Encoder(request.compression));
+        solid_ = request.compress && request.compression.solid;
+    }
 
     void Start(const std::vector<char>& installer) {
         out_.open(path_, std::ios::binary | std::ios::trunc);
@@ -244,34 +277,41 @@ public:
         archiveAt_ = installer.size();
         uint8_t buf[rar::kMarkerSize + rar::kMainHeaderSize + rar::kIntegrityBlockSize];
         size_t n = rar::WriteMarker(buf, sizeof buf);
-        n += rar::WriteMainHeader(buf + n, sizeof buf - n, 0);
+        n += rar::WriteMainHeader(buf + n, sizeof buf - n, solid_ ? rar::kMainSolid : 0);
         recordAt_ = archiveAt_ + n;
         n += rar::WriteIntegrityBlock(buf + n, sizeof buf - n, rar::IntegrityRecord{0, 0});
         WriteOrFail(out_, buf, n, path_);
     }
 
     // The header goes first with a zero CRC and is written again once the
-    // data, read only once, has given its CRC.
-    void Entry(const Item& item) {
+    // data has given its CRC and packed size. The data is read once through
+    // the encoder; an entry that does not shrink is read a second time and
+    // written stored over the packed bytes.
+    void Entry(const Item& item, PackSummary& summary) {
         uint8_t header[rar::kFileHeaderFixedSize + 8 + rar::kMaxNameBytes];
-        size_t n = rar::WriteFileHeader(header, sizeof header, HeaderFor(item, 0));
+        rar20::EntryOutcome packed;
+        size_t n = rar::WriteFileHeader(header, sizeof header, HeaderFor(item, 0, packed));
         std::streampos at = out_.tellp();
         WriteOrFail(out_, header, n, path_);
         if (item.directory) return;
-        std::ifstream in(item.source, std::ios::binary);
-        if (!in) Refuse(item.source, "cannot open");
-        std::vector<char> chunk(kChunk);
+        std::streampos data = out_.tellp();
         uint32_t crc = 0;
-        uint64_t copied = 0;
-        while (in.read(chunk.data(), (std::streamsize)chunk.size()) || in.gcount() > 0) {
-            size_t got = (size_t)in.gcount();
-            crc = rar::Crc32Update(crc, chunk.data(), got);
-            WriteOrFail(out_, chunk.data(), got, path_);
-            copied += got;
-            Advance(got);
+        if (encoder_) {
+            encoder_->BeginEntry(item.size, [this](const uint8_t* p, size_t size) { WriteOrFail(out_, p, size, path_); });
+            bool packing = true;
+            crc = ReadEach(item, true, [&](const char* p, size_t size) {
+                if (packing) packing = encoder_->Feed(reinterpret_cast<const uint8_t*>(p), size);
+            });
+            packed = encoder_->EndEntry();
         }
-        if (copied != item.size) Refuse(item.source, "the file changed while it was read");
-        n = rar::WriteFileHeader(header, sizeof header, HeaderFor(item, crc));
+        if (packed.stored) {
+            out_.seekp(data);
+            uint32_t again = ReadEach(item, !encoder_, [&](const char* p, size_t size) { WriteOrFail(out_, p, size, path_); });
+            if (encoder_ && again != crc) Refuse(item.source, "the file changed while it was read");
+            crc = again;
+        }
+        summary.packed += packed.stored ? item.size : packed.packedSize;
+        n = rar::WriteFileHeader(header, sizeof header, HeaderFor(item, crc, packed));
         std::streampos end = out_.tellp();
         out_.seekp(at);
         WriteOrFail(out_, header, n, path_);
@@ -279,12 +319,17 @@ public:
     }
 
     // Ends the archive and records its length and CRC-32; the file's size.
+    // A stored entry written over longer packed bytes may have left their
+    // tail behind the end block: it is cut off.
     uint64_t Finish() {
         uint8_t end[rar::kEndBlockSize];
         WriteOrFail(out_, end, rar::WriteEndBlock(end, sizeof end), path_);
         uint64_t size = (uint64_t)out_.tellp();
         out_.close();
         if (!out_) Refuse(path_, "cannot write");
+        std::error_code ec;
+        if (fs::file_size(path_, ec) != size) fs::resize_file(path_, size, ec);
+        if (ec) Refuse(path_, "cannot write (" + ec.message() + ")");
         rar::IntegrityRecord record = {size - archiveAt_, ArchiveCrc(size)};
         uint8_t block[rar::kIntegrityBlockSize];
         std::fstream patch(path_, std::ios::binary | std::ios::in | std::ios::out);
@@ -319,6 +364,27 @@ private:
         return crc;
     }
 
+    // Reads the whole file in pieces, counting them as progress when asked;
+    // returns its CRC-32.
+    template <typename Consume>
+    uint32_t ReadEach(const Item& item, bool progress, Consume consume) {
+        std::ifstream in(item.source, std::ios::binary);
+        if (!in) Refuse(item.source, "cannot open");
+        std::vector<char> chunk(kChunk);
+        uint32_t crc = 0;
+        uint64_t read = 0;
+        while (in.read(chunk.data(), (std::streamsize)chunk.size()) || in.gcount() > 0) {
+            size_t got = (size_t)in.gcount();
+            crc = rar::Crc32Update(crc, chunk.data(), got);
+            consume(chunk.data(), got);
+            read += got;
+            if (progress) Advance(got);
+        }
+        if (in.bad()) Refuse(item.source, "cannot read");
+        if (read != item.size) Refuse(item.source, "the file changed while it was read");
+        return crc;
+    }
+
     void Advance(uint64_t bytes) {
         if (total_ < kProgressFrom) return;
         done_ += bytes;
@@ -337,6 +403,8 @@ private:
     uint64_t archiveAt_ = 0;
     uint64_t recordAt_ = 0;
     std::ofstream out_;
+    std::unique_ptr<rar20::Encoder> encoder_;
+    bool solid_ = false;
 };
 
 size_t CountBytes(void*, const uint8_t*, size_t size) { return size; }
@@ -379,16 +447,22 @@ void ReadBack(const fs::path& path, const fs::path& output, uint64_t archiveAt, 
 PackSummary BuildPackage(const PackRequest& request, std::ostream& progress) {
     PackSummary summary;
     std::vector<Item> items = Collector(request.package).Run(request.package);
+    fs::path uninstaller = request.uninstaller.empty()
+                               ? request.installer.parent_path() / "UnTarv.exe"
+                               : request.uninstaller;
+    PackagePlan plan = CheckPackage(request.package, PresetupNames(items), uninstaller);
+    summary.warnings = plan.warnings;
+    if (!plan.addUninstaller.empty()) AddUninstaller(items, plan.addUninstaller);
     std::vector<char> installer = ReadInstaller(request.installer, summary);
     CheckOutputPlace(request, items);
     uint64_t total = 0;
     for (const Item& item : items) total += item.size;
     fs::path temporary = TemporaryBeside(request.output);
     try {
-        Writer writer(temporary, progress, total);
+        Writer writer(temporary, request, progress, total);
         writer.Start(installer);
         for (const Item& item : items) {
-            writer.Entry(item);
+            writer.Entry(item, summary);
             (item.directory ? summary.folders : summary.files)++;
             summary.bytesIn += item.size;
         }

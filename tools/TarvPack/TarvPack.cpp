@@ -21,9 +21,17 @@ namespace {
 const char kUsage[] =
     "Usage:\n"
     "  TarvPack build <package folder> <setup.exe> [--installer PATH]\n"
+    "                [--uninstaller PATH] [--method 0..5] [--no-solid] [--window KB]\n"
     "      Writes the installer followed by a RAR 2.x archive of the package\n"
     "      folder's Presetup and Data folders. The installer is Tarv.exe beside\n"
-    "      TarvPack unless --installer names another.\n"
+    "      TarvPack unless --installer names another. Entries are packed with\n"
+    "      the RAR 2.0 compression: --method 1 (fastest) to 5 (best, the\n"
+    "      default), or 0 to store every entry; as one solid stream unless\n"
+    "      --no-solid; with a dictionary of 64, 128, 256, 512 or 1024 KB\n"
+    "      (--window, default 1024). Entries that do not shrink are stored.\n"
+    "      When Tarv.ini sets [Config] Uninstall=1 and Presetup brings no\n"
+    "      UnTarv.exe, the uninstaller beside the installer (or --uninstaller)\n"
+    "      is added to Presetup.\n"
     "  TarvPack list <file>       one line per entry: name, size, packed size,\n"
     "                             method, version, stored CRC (folders end in \\)\n"
     "  TarvPack test <file>       checks the integrity record, unpacks every\n"
@@ -191,16 +199,43 @@ int CheckArchive(Command command, const std::string& file, const fs::path& folde
     return failed || walk == rar::kWalkDamaged || !intact ? 1 : 0;
 }
 
+// A whole decimal number within [low, high], or -1.
+long Number(const std::string& text, long low, long high) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return -1;
+    long v = std::stol(text);
+    return v >= low && v <= high ? v : -1;
+}
+
 int Build(const std::vector<std::string>& args) {
     PackRequest request;
     std::vector<std::string> positional;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--installer" && i + 1 < args.size())
+    std::string bad;
+    for (size_t i = 0; i < args.size() && bad.empty(); ++i) {
+        bool hasValue = i + 1 < args.size();
+        if (args[i] == "--installer" && hasValue) {
             request.installer = args[++i];
-        else
+        } else if (args[i] == "--uninstaller" && hasValue) {
+            request.uninstaller = args[++i];
+        } else if (args[i] == "--method" && hasValue) {
+            long m = Number(args[++i], 0, 5);
+            if (m < 0) bad = "--method takes 0 (store) to 5 (best)";
+            request.compress = m > 0;
+            request.compression.level = (int)m;
+        } else if (args[i] == "--window" && hasValue) {
+            long kb = Number(args[++i], 1, 1024);
+            request.compression.window = kb > 0 ? (uint32_t)kb << 10 : 0;
+        } else if (args[i] == "--no-solid") {
+            request.compression.solid = false;
+        } else if (args[i].compare(0, 2, "--") == 0) {
+            bad = "unknown option " + args[i];
+        } else {
             positional.push_back(args[i]);
+        }
     }
-    if (positional.size() != 2) {
+    const char* why = nullptr;
+    if (bad.empty() && request.compress && !rar20::ValidOptions(request.compression, &why)) bad = why;
+    if (!bad.empty() || positional.size() != 2) {
+        if (!bad.empty()) std::cerr << "TarvPack: " << bad << "\n";
         std::cerr << kUsage;
         return 2;
     }
@@ -208,8 +243,10 @@ int Build(const std::vector<std::string>& args) {
     request.output = positional[1];
     if (request.installer.empty()) request.installer = ToolFolder() / "Tarv.exe";
     PackSummary s = BuildPackage(request, std::cerr);
+    for (const std::string& warning : s.warnings) std::cerr << "warning: " << warning << "\n";
     std::cout << request.output.string() << ": " << s.files + s.folders << " entries (" << s.files
-              << " files, " << s.folders << " folders), " << s.bytesIn << " bytes in, " << s.bytesOut
+              << " files, " << s.folders << " folders), " << s.bytesIn << " bytes in, " << s.packed
+              << " packed, " << s.bytesOut
               << " bytes out, archive at offset " << s.archiveAt << ", installer for " << s.machine << "\n";
     return 0;
 }

@@ -5,7 +5,10 @@
 #     pMM: multimedia mode, p5_solid: a solid continuation);
 #   - a large archive made from those packed entries (several MB, solid
 #     chains, every method), against unar decoding the same archive;
-#   - the CRC-32 and the installer's whole-file integrity check (MB/s).
+#   - the CRC-32 and the installer's whole-file integrity check (MB/s);
+#   - the packaging tool's encoder: sizes per method next to the real
+#     archiver's, gzip -9 and xz -9, packing speed, solid against entry by
+#     entry, and the decoder's speed on our own output.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 bench="$root/build/native/BenchUnpack20"
@@ -16,3 +19,5 @@ trap 'rm -rf "$work"' EXIT
 "$bench" --make "$work/large.rar" 300 "$fixtures/test_v2.rar" "$fixtures/test_v2solid5.rar"
 RUNS=3 "$root/tools/bench/bench-unpack20.sh" "$bench" "$work/large.rar"
 "$root/build/native/BenchIntegrity" 64
+"$root/build/native/BenchPack20" "$fixtures"
+"$root/tools/bench/bench-install.sh"

@@ -1,0 +1,246 @@
+#include "install/FileInstall.h"
+
+#include "archive/Extraction.h"
+#include "archive/Unrar.h"
+#include "config/RunState.h"
+#include "config/wqErrors.h"
+#include "config/wqPath.h"
+#include "config/wqStrUtils.h"
+#include "install/Log.h"
+#include "install/Progress.h"
+#include "install/RebootMoves.h"
+#include "install/Script.h"
+#include "system/wqFileFind.h"
+#include "system/wqFileUtils.h"
+#include "system/wqUtils2.h"
+#include "text/Common.h"
+
+namespace {
+
+// The localised texts of the pass, read once before it starts.
+struct TPassTexts {
+    TStr CancelQuestion, Unpacking, Skipping, Copying, NewerCaption, NewerQuestion;
+};
+TPassTexts texts;
+
+bool LoadPassTexts() {
+    return GetString(1, texts.CancelQuestion) && GetString(100, texts.Unpacking) &&
+           GetString(101, texts.Skipping) && GetString(102, texts.Copying) &&
+           GetString(110, texts.NewerCaption) && GetString(111, texts.NewerQuestion);
+}
+
+// One file on its way: an archive entry (the open archive's current one) or
+// a file on disk.
+struct TSourceFile {
+    TStr Name;  // stored name or local path
+    bool Local;
+    unsigned long long Size;
+    DWORD DosTime;
+    TArchiveHandle Archive;
+};
+
+// The archive's progress calls carry no context: the counters are global.
+void ArchiveProgress(const char*, int bytes, int) {
+    if (bytes > 0) AddProgress((unsigned long long)bytes);
+}
+
+bool CopyProgress(void*, const TStr&, const TStr&, DWORD blockBytes, DWORD) {
+    AddProgress(blockBytes);
+    return true;
+}
+
+// The Cancel question, when Cancel was pressed: true when the user confirmed.
+bool CancelConfirmed() {
+    TProgressState& p = Progress();
+    if (!p.CancelRequested) return false;
+    if (AskFromProgress(RunState().ProgramName, texts.CancelQuestion, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        InterlockedExchange(&p.Cancelled, 1);
+        return true;
+    }
+    InterlockedExchange(&p.CancelRequested, 0);
+    return false;
+}
+
+// Destination of a selected file: a wildcard item keeps the stored name's
+// path below the item's folder.
+TStr DestinationFor(const TStr& itemName, const TStr& target, const TStr& name) {
+    if (!HasWildcards(itemName)) return target;
+    return FolderPart(target) + name.substr(FolderPartLength(itemName));
+}
+
+bool Exists(const TStr& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Clears the way for the new file: false when the old one is in use and
+// stays (the file is then installed under `temporary`); `temporary` is left
+// empty when no temporary name could be made either.
+bool ClearDestination(const TStr& destination, TStr& temporary) {
+    if (!Exists(destination)) return true;
+    if (ForceDeleteFile(destination)) return true;
+    TStr folder = FolderPart(destination);
+    char name[MAX_PATH];
+    temporary = GetTempFileNameA(folder.c_str(), "Tarv", 0, name) ? TStr(name) : TStr();
+    return false;
+}
+
+// Extracts or copies to `to`.
+bool PutFile(const TSourceFile& source, const TStr& to) {
+    if (source.Local) return CopyFileWithTimes(source.Name, to, CopyProgress, nullptr);
+    return ProcessFile(source.Archive, 1, TStr(), ArchiveProgress, to);
+}
+
+// What became of an installed file: queued for registration, logged.
+bool RecordInstalled(const TStr& destination, long flags, bool replaced) {
+    TRunState& run = RunState();
+    bool notLogged = (flags & cfNotLogged) != 0;
+    if (!notLogged && !LogEntry(lsCopyFiles, destination, TStr())) return false;
+    if (flags & cfRegisterServer)
+        run.ServerList.Add(destination + (replaced ? "=0," : "=1,") + (notLogged ? "0" : "1"));
+    if (flags & cfRegisterFont) run.FontList.Add(destination + "=");
+    return true;
+}
+
+// Installs a selected file; false only when an error was raised. A file
+// that cannot be installed is reported here.
+bool PutSelectedFile(const TSourceFile& source, const TStr& destination, long flags) {
+    if (!(flags & cfNotLogged) && !ForceFolderPath(FolderPart(destination))) return false;
+    TStr temporary;
+    bool replaced = !ClearDestination(destination, temporary);
+    TStr to = replaced ? temporary : destination;
+    bool ok = !to.empty() && PutFile(source, to);
+    if (ok && replaced) {
+        TRebootMove move = ReplaceAtReboot(temporary, destination);
+        if (move == rmRaised) return false;
+        ok = move == rmScheduled;
+        if (ok) RunState().RebootNeeded = true;
+    }
+    if (!ok) {
+        if (replaced && !temporary.empty()) ForceDeleteFile(temporary);
+        if (!Progress().Cancelled) ErrorFromProgress("Cannot install file " + (to.empty() ? destination : to));
+        return true;
+    }
+    return RecordInstalled(destination, flags, replaced);
+}
+
+// One file of either pass; false only when an error was raised.
+bool InstallOneFile(const TSourceFile& source) {
+    if (CancelConfirmed()) return true;
+    TRunState& run = RunState();
+    const TStrList& list = source.Local ? run.LocalFileList : run.ArchiveFileList;
+    StartFileProgress(source.Size);
+    unsigned long long doneBefore = Progress().DoneBytes;
+    int index = FindFileEntry(list, source.Name);
+    bool selected = index >= 0, skip = !selected;
+    long flags = 0;
+    TStr destination;
+    if (selected) {
+        TStr value = ValuePart(list[index]);
+        flags = ScriptNumber(value, 3);
+        destination = DestinationFor(NamePart(list[index]), ScriptField(value, 1), source.Name);
+        if (!(flags & cfNoVersionTest) &&
+            IsInstalledFileNewer(ScriptField(value, 2), destination, source.DosTime)) {
+            skip = (flags & cfKeepNewer) ||
+                   AskFromProgress(texts.NewerCaption, InsertName(texts.NewerQuestion, FileNamePart(destination)),
+                                   MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) != IDYES;
+        }
+        if (!skip && (flags & cfNeverReplace) && Exists(destination)) skip = true;
+    }
+    const TStr& status = skip ? texts.Skipping : source.Local ? texts.Copying : texts.Unpacking;
+    SetProgressStatus(InsertName(status, FileNamePart(destination)));
+    bool result = true;
+    if (skip) {
+        if (!source.Local && !ProcessFile(source.Archive, 0, TStr(), selected ? ArchiveProgress : nullptr, TStr()) &&
+            !Progress().Cancelled)
+            ErrorFromProgress("Cannot install file " + destination);
+    } else {
+        result = PutSelectedFile(source, destination, flags);
+    }
+    // Stored data and skipped files report no progress of their own.
+    if (selected) {
+        Progress().FileDoneBytes = source.Size;
+        Progress().DoneBytes = doneBefore + source.Size;
+        UpdateProgressBars();
+    }
+    return result;
+}
+
+bool InstallLocalFile(void*, const TStr& path) {
+    if (!FileExists(path)) return true;
+    TSourceFile source = {path, true, FileSize64(path), FileDosTime(path), nullptr};
+    return InstallOneFile(source);
+}
+
+bool AddLocalSize(void* total, const TStr& path) {
+    if (FileExists(path)) *static_cast<unsigned long long*>(total) += FileSize64(path);
+    return true;
+}
+
+}  // namespace
+
+unsigned long long FileSize64(const TStr& path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    FindClose(search);
+    return (unsigned long long)found.nFileSizeHigh << 32 | found.nFileSizeLow;
+}
+
+bool WalkLocalPattern(const TStr& pattern, TLocalFileVisitor visitor, void* context) {
+    if (Progress().Cancelled) return false;
+    if (!HasWildcards(pattern)) return visitor(context, pattern);
+    TStr folder = FolderPart(pattern), mask = FileNamePart(pattern);
+    TSearchRecEx rec;
+    bool go = true;
+    for (int r = FindFirstEx(pattern, 0, faDirectory | faVolumeID, rec); r == 0 && go; r = FindNextEx(rec))
+        go = visitor(context, folder + rec.Name) && !Progress().Cancelled;
+    FindCloseEx(rec);
+    for (int r = FindFirstEx(pattern, faDirectory, 0, rec); r == 0 && go; r = FindNextEx(rec))
+        go = WalkLocalPattern(folder + rec.Name + "\\" + mask, visitor, context);
+    FindCloseEx(rec);
+    return go;
+}
+
+unsigned long long LocalFilesSize() {
+    unsigned long long total = 0;
+    const TStrList& list = RunState().LocalFileList;
+    for (int i = 0; i < list.Count() && !Progress().Cancelled; ++i)
+        WalkLocalPattern(NamePart(list[i]), AddLocalSize, &total);
+    return total;
+}
+
+bool InstallArchiveFiles() {
+    Progress().DoneBytes = 0;
+    TArchiveHandle archive = OpenArchive(RunState().ExeName, 1);
+    if (!archive) {
+        ErrorFromProgress(kArchiveOpenError);
+        return false;
+    }
+    bool ok = true;
+    TRARHeader header;
+    int walk;
+    while (ok && (walk = ReadFileHeaderResult(archive, header)) == rarSuccess && !Progress().Cancelled) {
+        TSourceFile source = {header.FileName, false, UnpSize64(header), header.FileTime, archive};
+        ok = InstallOneFile(source);
+    }
+    CloseArchive(archive);
+    // A walk that ends on damage is no complete installation.
+    if (ok && walk == rarBadData && !Progress().Cancelled) {
+        ErrorFromProgress(kDamagedSetupMessage);
+        return false;
+    }
+    return ok && !Progress().Cancelled;
+}
+
+bool InstallLocalFiles() {
+    const TStrList& list = RunState().LocalFileList;
+    for (int i = 0; i < list.Count(); ++i) {
+        if (Progress().Cancelled) return false;
+        if (!WalkLocalPattern(NamePart(list[i]), InstallLocalFile, nullptr) &&
+            (ErrorPending() || Progress().Cancelled))
+            return false;
+    }
+    return !Progress().Cancelled;
+}
+
+bool InstallFiles() {
+    return LoadPassTexts() && InstallArchiveFiles() && InstallLocalFiles();
+}
