@@ -20,6 +20,7 @@
 #include "text/Common.h"
 #include "ui/Main.h"
 #include "ui/Msg.h"
+#include "ui/PageNames.h"
 #include "ui/Resource.h"
 
 namespace {
@@ -257,6 +258,7 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
     TProgressState& progress = Progress();
     switch (message) {
     case WM_INITDIALOG:
+        TagTemplateWindow(page, "DLG_PROGRESS");
         if (!StartPage(page)) {
             EndDialog(page, IDCANCEL);  // the worker is never started
             break;
@@ -288,6 +290,7 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
     case WM_DESTROY:
         UnregisterHotKey(page, IDC_CANCEL);
         KillTimer(page, kProgressTimer);
+        UntagTemplateWindow(page);
         break;
     case WM_HOTKEY:
         if (wParam == IDC_CANCEL) PostMessageA(page, WM_COMMAND, IDC_CANCEL, 0);

@@ -11,6 +11,7 @@
 #include "config/wqStrUtils.h"
 #include "system/wqFileUtils.h"
 #include "system/wqUtils.h"
+#include "ui/PageNames.h"
 
 namespace {
 
@@ -106,7 +107,9 @@ bool RunPresetup(const TStr& folder) {
         ErrorBox("Cannot create init window!");
         return false;
     }
+    TagTemplateWindow(presetupWindow, "DLG_PRESETUP");
     bool result = RunStage(folder);
+    UntagTemplateWindow(presetupWindow);
     DestroyWindow(presetupWindow);
     presetupWindow = 0;
     return result;

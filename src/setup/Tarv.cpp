@@ -157,10 +157,9 @@ void ReleaseInterface() {
     run.FontList.Clear();
     run.Variables.Clear();
     run.Languages.Clear();
-    for (HFONT* font : {&run.DialogTitleFont, &run.MainTitleFont}) {
-        if (*font) DeleteObject(*font);
-        *font = 0;
-    }
+    if (run.DialogTitleFont) DeleteObject(run.DialogTitleFont);
+    if (run.MainTitleFont) DeleteObject(run.MainTitleFont);
+    run.DialogTitleFont = run.MainTitleFont = 0;
     run.DialogSequence.Clear();
     DestroyMessageWindow();
     if (run.MainWindow) {
