@@ -22,7 +22,9 @@ extern "C" int __cdecl atexit(void (*)()) { return 0; }
 // then a 0. The runtime calls them from the last to the first.
 extern "C" void (*__CTOR_LIST__[])();
 
-extern "C" void __cdecl ProgramStart() {
+// Windows enters with the stack aligned to 4 bytes on 32-bit systems;
+// compiled code may expect 16, so the entry realigns it.
+extern "C" __attribute__((force_align_arg_pointer)) void __cdecl ProgramStart() {
     int count = 0;
     while (__CTOR_LIST__[count + 1]) ++count;
     for (int i = count; i >= 1; --i) __CTOR_LIST__[i]();
