@@ -213,13 +213,13 @@ bool RegisterUninstaller(unsigned long long installedBytes) {
     RegWriteString(key + "\\DisplayName", run.ProgramName);
     RegWriteString(key + "\\UninstallString", destination + " \"" + LogFileName() + "\"");
     if (!LogEntry(lsCreateKeys, key, TStr())) return false;
-    // The values the system's list of programs shows, from [Config] (the
-    // icon expanded, as it is a path).
+    // The values the system's list of programs shows, from [Config], with
+    // variables expanded as in every text of Tarv.ini.
     static const char* const kConfigValues[] = {"DisplayIcon", "DisplayVersion", "Publisher"};
     for (const char* name : kConfigValues) {
         TStr text;
         if (!ProfileReadString(run.IniFileName, "Config", name, "", text) ||
-            !WriteExtraValue(key, name, name == kConfigValues[0] ? ExpandVariables(text) : text))
+            !WriteExtraValue(key, name, ExpandVariables(text)))
             return false;
     }
     return WriteExtraValue(key, "InstallLocation", run.InstallPath) && WriteSizeValue(key, installedBytes) &&

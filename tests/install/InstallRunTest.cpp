@@ -181,7 +181,7 @@ TEST_F(InstallRunTest, AFullInstallationLeavesItsFilesValuesAndLog) {
            "[RunApp]\r\nGo=\"" + app + "\",\"" + record + "\",,0\r\n"
            "Snap=cmd.exe,/c copy \"" + log + "\" \"" + root / "snapshot.log" + "\",,0\r\n");
     RunState().UninstallEnabled = true;
-    Ini("DisplayVersion=1.0\r\nPublisher=Tarv tests\r\nDisplayIcon=%InstallPath%\\a.txt\r\n");
+    Ini("DisplayVersion=1.0\r\nPublisher=%ProgramName% makers\r\nDisplayIcon=%InstallPath%\\a.txt\r\n");
     std::vector<std::string> boxes;
     ASSERT_TRUE(Run(nullptr, IDOK, &boxes));
     EXPECT_EQ(boxes, std::vector<std::string>{});
@@ -211,7 +211,7 @@ TEST_F(InstallRunTest, AFullInstallationLeavesItsFilesValuesAndLog) {
     const std::string windowsUnTarv = AddBackslash(GetWindowsFolder()).c_str() + std::string("UnTarv.exe");
     const struct { const char* name; std::string data; } uninstall[] = {
         {"DisplayName", kProgram},         {"UninstallString", windowsUnTarv + " \"" + log + "\""},
-        {"DisplayIcon", target + "\\a.txt"}, {"DisplayVersion", "1.0"}, {"Publisher", "Tarv tests"},
+        {"DisplayIcon", target + "\\a.txt"}, {"DisplayVersion", "1.0"}, {"Publisher", std::string(kProgram) + " makers"},
         {"InstallLocation", target},       {"EstimatedSize", std::string("W\0\0\0", 4)},  // 88645 bytes: 87 KB
     };
     for (const auto& v : uninstall) EXPECT_EQ(RegValueForTest(HKEY_LOCAL_MACHINE, kUninstallKey, v.name), v.data) << v.name;
@@ -232,7 +232,7 @@ TEST_F(InstallRunTest, AFullInstallationLeavesItsFilesValuesAndLog) {
                          "[CreateKeys]\r\nHKCU\\Software\\TarvTest\\App=\r\n" + key + "=\r\n\r\n"
                          "[AddReg]\r\nHKCU\\Software\\TarvTest\\App\\Path=\"" + target + "\"\r\nHKCU\\Software\\TarvTest\\App\\Count=#3\r\n" +
                          ntFonts + "=\r\n" + key + "\\DisplayIcon=" + t2 + "a.txt\r\n" + key + "\\DisplayVersion=1.0\r\n" + key +
-                         "\\Publisher=Tarv tests\r\n" + key + "\\InstallLocation=" + target + "\r\n" + key + "\\EstimatedSize=#87\r\n\r\n"
+                         "\\Publisher=" + std::string(kProgram) + " makers\r\n" + key + "\\InstallLocation=" + target + "\r\n" + key + "\\EstimatedSize=#87\r\n\r\n"
                          "[AddIni]\r\n" + t2 + "app.ini,Main,Size=10\r\n\r\n"
                          "[RegFonts]\r\n" + t2 + "mono.ttf=\r\n\r\n"
                          "[Shortcuts]\r\n" + t2 + "Menu\\App=\r\n\r\n");
