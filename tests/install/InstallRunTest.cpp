@@ -132,10 +132,11 @@ protected:
     }
     void Script(const std::string& text) { ASSERT_TRUE(WriteBytes(temp + "\\App.ins", text)); }
     // The package: the packaging tool over pkg\, with our installer in front.
-    void Pack() {
+    void Pack(const std::string& options = "") {
         ASSERT_TRUE(WriteBytes(root / "pkg\\Presetup\\Tarv.ini", "[Config]\r\n"));
         ASSERT_EQ(RunForTest(std::string("\"") + TARVPACK_EXE + "\" build \"" + root / "pkg" + "\" \"" + setup +
-                             "\" --installer \"" + TARV_SETUP_STUB + "\""), 0);
+                             "\" --installer \"" + TARV_SETUP_STUB + "\" " + options),
+                  0);
     }
     std::string Log() { return ReadBytes(log); }
     // Runs InstallRun with the page handled by `pageAction` and every box
@@ -242,6 +243,43 @@ TEST_F(InstallRunTest, AFullInstallationLeavesItsFilesValuesAndLog) {
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ntFonts.substr(5, ntFonts.size() - 14).c_str(), 0, KEY_SET_VALUE, &fonts) == 0) {
         RegDeleteValueA(fonts, "mono.ttf");
         RegCloseKey(fonts);
+    }
+}
+
+// The packing does not change what is installed: stored, compressed and
+// solid packages of one payload install the same bytes, times and
+// attributes.
+TEST_F(InstallRunTest, EveryPackingInstallsTheSameFiles) {
+    std::string text, noise;
+    for (int i = 0; text.size() < 300000; ++i) text += "line " + std::to_string(i % 89) + " of a long text\r\n";
+    for (unsigned x = 7; noise.size() < 70000; x = x * 1103515245u + 12345u) noise += (char)(x >> 16);
+    Data("text.txt", text);
+    Data("Sub\\noise.bin", noise);
+    Data("Sub\\empty.txt", "");
+    Data("one.txt", "1");
+    ASSERT_TRUE(SetLastWriteTime(root / "pkg\\Data\\one.txt", FileTimeOfLocal({2020, 1, 2, 3, 4, 6})));
+    ASSERT_TRUE(SetFileAttributesA((root / "pkg\\Data\\one.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    Script("[CopyFiles]\r\nAll=%InstallPath%\r\n[All]\r\n*.*=*.*,,1\r\n");
+    Ini("");
+    const char* names[] = {"text.txt", "Sub\\noise.bin", "Sub\\empty.txt", "one.txt"};
+    std::vector<std::string> first;  // what the stored package installed
+    for (const char* options : {"--method 0", "--method 5", "--method 1 --no-solid --window 64"}) {
+        SCOPED_TRACE(options);
+        RemoveTreeForTest(target);
+        Pack(options);
+        ASSERT_TRUE(Run(nullptr, IDOK));
+        std::vector<std::string> installed;
+        for (const char* name : names) {
+            const std::string path = target + "\\" + name;
+            EXPECT_TRUE(ReadBytes(path) == ReadBytes(root / ("pkg\\Data\\" + std::string(name)))) << name;
+            FILETIME t = LastWriteTimeOf(path);
+            installed.push_back(std::to_string(t.dwHighDateTime) + ":" + std::to_string(t.dwLowDateTime) + " " +
+                                std::to_string(GetFileAttributesA(path.c_str())));
+        }
+        if (first.empty()) first = installed;
+        EXPECT_EQ(installed, first);
+        EXPECT_TRUE(GetFileAttributesA((target + "\\one.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesA((target + "\\one.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 }
 
