@@ -149,7 +149,8 @@ TEST(DeleteTree, EntryRules) {
 }
 
 // A link inside the tree, made by the test run (Unix symlinks look like
-// junctions through Wine): whatever it points at stays.
+// junctions through Wine): whatever it points at stays, whether the link is
+// met inside the tree or is the folder given.
 TEST(DeleteTree, NeverDescendsThroughALink) {
     const char* unix = getenv("TARV_LINK_TREE");
     if (!unix) GTEST_SKIP() << "TARV_LINK_TREE not set (tools/run-tests.sh makes it)";
@@ -158,6 +159,8 @@ TEST(DeleteTree, NeverDescendsThroughALink) {
         if (c == '/') c = '\\';
     const DWORD jump = AttributesOf(root + "\\tree\\sub\\jump");
     ASSERT_TRUE(jump != INVALID_FILE_ATTRIBUTES && (jump & FILE_ATTRIBUTE_REPARSE_POINT));
+    EXPECT_FALSE(DeleteTree(T(root + "\\tree\\sub\\jump"), false));  // a link is never emptied
+    EXPECT_EQ(ReadBytes(root + "\\outside\\keep.txt"), "keep\n");
     DeleteTree(T(root + "\\tree"), true);
     EXPECT_EQ(ReadBytes(root + "\\outside\\keep.txt"), "keep\n");
     EXPECT_FALSE(Exists(root + "\\tree\\a.txt"));
