@@ -16,6 +16,8 @@ TEST(TStrTest, AppendsFromItselfAndKeepsEmbeddedBytes) {
     EXPECT_EQ(s, "0123456789abcdef89abcdef0123456789abcdef89abcdef");
     s = s.c_str() + 40;  // assignment from its own buffer
     EXPECT_EQ(s, "89abcdef");
+    s = TStr();  // an empty text leaves no trace of the old one
+    EXPECT_STREQ(s.c_str(), "");
     TStr bytes("a\0b", 3);
     EXPECT_EQ(bytes.length(), 3u);
     EXPECT_NE(bytes, TStr("a"));
@@ -80,6 +82,8 @@ TEST(TStrListTest, InsertDeleteCopyStableSortAndGrowth) {
     for (int i = 0; i < copy.Count(); ++i) order += std::string(copy[i].c_str()) + ";";
     EXPECT_EQ(order, "Abc=;DEU=German;enu=x;ENU=x;rus=Russian;");
     EXPECT_EQ(list[0], "DEU=German");  // the original is untouched
+    copy.AddAll(copy);  // onto itself: each item once more
+    EXPECT_EQ(copy.Count(), 10);
     list.Clear();
     for (int i = 0; i < 5000; ++i) list.Add(IntToStr(i) + "=" + IntToStr(i * 2));
     for (int i = 0; i < 2500; ++i) list.Delete(0);
