@@ -2,7 +2,6 @@
 
 #include <stdlib.h>
 
-#include "config/wqArithm.h"
 #include "config/wqErrors.h"
 #include "system/wqFileUtils.h"
 
@@ -102,40 +101,6 @@ void TwqIniFile::WriteString(const TStr& section, const TStr& key, const TStr& v
     }
 }
 
-long TwqIniFile::ReadInteger(const TStr& section, const TStr& key, long fallback) {
-    TStr text = ReadString(section, key, TStr());
-    if (text.length() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-        text = "$" + text.substr(2);
-    return TextToIntDef(text, fallback);
-}
-
-void TwqIniFile::WriteInteger(const TStr& section, const TStr& key, long value) {
-    WriteString(section, key, IntToStr(value));
-}
-
-bool TwqIniFile::ReadBool(const TStr& section, const TStr& key, bool fallback) {
-    return ReadInteger(section, key, fallback ? 1 : 0) != 0;
-}
-
-void TwqIniFile::WriteBool(const TStr& section, const TStr& key, bool value) {
-    WriteString(section, key, value ? "1" : "0");
-}
-
-void TwqIniFile::ReadSection(const TStr& section, TStrList& target) {
-    int s = sections_.IndexOf(section);
-    if (s < 0) return;
-    const TStrList& lines = sections_.Lines(s);
-    for (int i = 0; i < lines.Count(); ++i) {
-        long eq = lines[i].find('=');
-        target.Add(eq < 0 ? lines[i] : lines[i].substr(0, (size_t)eq));
-    }
-}
-
-void TwqIniFile::ReadSections(TStrList& target) {
-    target.Clear();
-    for (int s = 0; s < sections_.Count(); ++s) target.Add(sections_.Name(s));
-}
-
 void TwqIniFile::ReadSectionValues(const TStr& section, TStrList& target) {
     int s = sections_.IndexOf(section);
     if (s >= 0) target.AddAll(sections_.Lines(s));
@@ -155,16 +120,6 @@ void TwqIniFile::DeleteKey(const TStr& section, const TStr& key) {
     if (i < 0) return;
     lines->Delete(i);
     modified_ = true;
-}
-
-void TwqIniFile::GetStrings(TStrList& target) {
-    for (int s = 0; s < sections_.Count(); ++s) {
-        const TStrList& lines = sections_.Lines(s);
-        if (lines.Count() == 0) continue;
-        target.Add("[" + sections_.Name(s) + "]");
-        target.AddAll(lines);
-        target.Add(TStr());
-    }
 }
 
 bool TwqIniFile::UpdateFile() {

@@ -31,24 +31,12 @@ public:
     // end. Empty key with a section or value: erases the section. All three
     // empty: UpdateFile.
     void WriteString(const TStr& section, const TStr& key, const TStr& value);
-    // A "0x" prefix at the very start reads as "$"; then the integer rule
-    // (wqArithm TextToInt); the default when the text does not convert.
-    long ReadInteger(const TStr& section, const TStr& key, long fallback);
-    void WriteInteger(const TStr& section, const TStr& key, long value);
-    bool ReadBool(const TStr& section, const TStr& key, bool fallback);
-    void WriteBool(const TStr& section, const TStr& key, bool value);
-    // Appends the names of the section's lines (target not cleared).
-    void ReadSection(const TStr& section, TStrList& target);
-    // Replaces the target's contents with the section names.
-    void ReadSections(TStrList& target);
     // Appends the section's lines (target not cleared).
     void ReadSectionValues(const TStr& section, TStrList& target);
     void EraseSection(const TStr& section);
     // Removes the first line of that name. A missing section is created,
     // empty, on the way (it is not written back while it stays empty).
     void DeleteKey(const TStr& section, const TStr& key);
-    // Appends "[name]", the lines and "" for every section with lines.
-    void GetStrings(TStrList& target);
     // Writes back a modified, writable, file-bound document and makes the
     // system commit it to the disk; clears Modified in every case. False
     // when the write-back failed or fell short (full disk): the file may

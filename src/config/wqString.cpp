@@ -60,7 +60,7 @@ TStr::~TStr() {
 
 TStr& TStr::operator=(const TStr& other) {
     if (this != &other) {
-        len_ = 0;
+        resize(0);  // terminates the text too: an empty source appends nothing
         append(other.data_, other.len_);
     }
     return *this;
@@ -361,8 +361,9 @@ void TStrList::Clear() {
 }
 
 void TStrList::AddAll(const TStrList& other) {
-    Grow(count_ + other.count_);
-    for (size_t i = 0; i < other.count_; ++i) Add(other.items_[i]);
+    const size_t count = other.count_;  // fixed first: `other` may be this list
+    Grow(count_ + count);
+    for (size_t i = 0; i < count; ++i) Add(other.items_[i]);
 }
 
 int TStrList::IndexOf(const TStr& s) const {

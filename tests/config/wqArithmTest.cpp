@@ -1,5 +1,5 @@
 // Numbers: base conversion of the temporary folder's name, the integer rule
-// of every configuration value.
+// of every configuration value (owned here; the readers are not tested for it again).
 #include <gtest/gtest.h>
 
 #include "support/TestPrint.h"
@@ -9,46 +9,26 @@
 namespace {
 
 TEST(IntToBaseTest, DigitsZeroToVInBase32PaddedNeverCut) {
-    EXPECT_EQ(IntToBase(8639999, 5, 32), "87LFV");
-    EXPECT_EQ(IntToBase(0, 3, 32), "000");
-    EXPECT_EQ(IntToBase(0, 0, 32), "0");
-    EXPECT_EQ(IntToBase(3347, 3, 32), "38J");
-    EXPECT_EQ(IntToBase(1023, 1, 32), "VV");
-    EXPECT_EQ(IntToBase(255, 0, 16), "FF");
-    EXPECT_EQ(IntToBase(-1, 3, 32), "");
+    const struct { long value; int width, base; const char* text; } cases[] = {
+        {8639999, 5, 32, "87LFV"}, {0, 3, 32, "000"}, {0, 0, 32, "0"}, {3347, 3, 32, "38J"},
+        {1023, 1, 32, "VV"},       {255, 0, 16, "FF"}, {-1, 3, 32, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IntToBase(c.value, c.width, c.base), c.text) << c.value;
 }
 
 TEST(TextToIntTest, FollowsTheIntegerRuleExactly) {
-    struct {
-        const char* text;
-        bool ok;
-        long value;
-    } cases[] = {
-        {"$1F", true, 31},
-        {"$1f", true, 31},
-        {"  -7", true, -7},
-        {"+12", true, 12},
-        {"2147483647", true, 2147483647L},
-        {"-2147483648", true, -2147483647L - 1},
-        {"$FFFFFFFF", true, -1},
-        {"$000000001", true, 1},  // leading zeros are not significant
-        {"2147483648", false, 0},
-        {"99999999999999999999", false, 0},
-        {"$123456789", false, 0},
-        {"7 ", false, 0},
-        {"\t7", false, 0},
-        {"0x1F", false, 0},
-        {"", false, 0},
-        {"-", false, 0},
-        {"+$1F", false, 0},
-        {"$", false, 0},
-        {"1e3", false, 0},
+    const struct { const char* text; bool ok; long value; } cases[] = {
+        {"$1F", true, 31},         {"$1f", true, 31},       {"  -7", true, -7},     {"+12", true, 12},
+        {"2147483647", true, 2147483647L},                  {"-2147483648", true, -2147483647L - 1},
+        {"$FFFFFFFF", true, -1},   {"$000000001", true, 1},  // leading zeros are not significant
+        {"2147483648", false, 0},  {"99999999999999999999", false, 0}, {"$123456789", false, 0},
+        {"7 ", false, 0},          {"\t7", false, 0},       {"0x1F", false, 0},     {"", false, 0},
+        {"-", false, 0},           {"+$1F", false, 0},      {"$", false, 0},        {"1e3", false, 0},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
         long value = 12345;
-        EXPECT_EQ(TextToInt(c.text, value), c.ok);
-        EXPECT_EQ(value, c.ok ? c.value : 12345);
+        EXPECT_EQ(TextToInt(c.text, value), c.ok) << c.text;
+        EXPECT_EQ(value, c.ok ? c.value : 12345) << c.text;
     }
     EXPECT_EQ(TextToIntDef("nope", -9), -9);
 }

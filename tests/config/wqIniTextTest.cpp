@@ -1,4 +1,5 @@
 // The INI syntax: line rules, options, duplicate sections, written layout.
+// These rules are owned here; the file and profile layers are not tested for them again.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,8 +21,7 @@ std::string Dump(const TSectionList& sections) {
     return out;
 }
 
-std::string Parse(const std::string& text, const TIniOptions& options = kIniDefaultOptions,
-                  size_t piece = 0) {
+std::string Parse(const std::string& text, const TIniOptions& options = kIniDefaultOptions, size_t piece = 0) {
     TSectionList sections;
     TIniLoader loader(sections, options);
     if (piece == 0) piece = text.size() ? text.size() : 1;
@@ -33,30 +33,17 @@ std::string Parse(const std::string& text, const TIniOptions& options = kIniDefa
 }
 
 TEST(IniLinesTest, KeyLinesWithAllOptions) {
-    struct {
-        const char* line;
-        const char* stored;  // "" when dropped
-    } cases[] = {
-        {"Key = \"a b\"", "Key=a b"},
-        {"Key=\"a\" \"b\"", "Key=a\" \"b"},
-        {"Key=\"", "Key=\""},
-        {"Key='a\"", "Key='a\""},
-        {"Key='a'", "Key=a"},
-        {"Key=''", "Key="},
-        {"  = value", "= value"},
-        {"\t =\tx", "=\tx"},
-        {"  Name  =  v  ", "  Name=v"},
-        {"Name\t=\t", "Name="},
-        {"  ;not a comment", ""},
-        {"no equals here", ""},
-        {"k=v\x01\x02 ", "k=v"},
+    const struct { const char *line, *stored; } cases[] = {  // stored "" : dropped
+        {"Key = \"a b\"", "Key=a b"}, {"Key=\"a\" \"b\"", "Key=a\" \"b"}, {"Key=\"", "Key=\""},
+        {"Key='a\"", "Key='a\""},     {"Key='a'", "Key=a"},               {"Key=''", "Key="},
+        {"  = value", "= value"},     {"\t =\tx", "=\tx"},                {"  Name  =  v  ", "  Name=v"},
+        {"Name\t=\t", "Name="},       {"  ;not a comment", ""},           {"no equals here", ""},
+        {"k=v\x01\x02 ", "k=v"},      {"a=b=c", "a=b=c"},
         {"k=\xE9t\xE9", "k=\xE9t\xE9"},  // high bytes are not control characters
-        {"a=b=c", "a=b=c"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
         std::string want = std::string("[S]") + (*c.stored ? std::string("|") + c.stored : "") + "\n";
-        EXPECT_EQ(Parse(std::string("[S]\r\n") + c.line + "\r\n"), want);
+        EXPECT_EQ(Parse(std::string("[S]\r\n") + c.line + "\r\n"), want) << c.line;
     }
 }
 
@@ -67,8 +54,7 @@ TEST(IniLinesTest, HeadersCommentsAndStrayLines) {
     EXPECT_EQ(Parse("[A]\r\n;a=b\r\n;\r\n\x1A\r\n\r\nc=d"), "[A]|c=d\n");
     EXPECT_EQ(Parse("[]\r\n=x\r\n"), "[]|=x\n");
     EXPECT_EQ(Parse("[A] ; note\r\nx=1\r\n"), "");
-    // a comment after text is text
-    EXPECT_EQ(Parse("[A]\r\nk=v ; note\r\n"), "[A]|k=v ; note\n");
+    EXPECT_EQ(Parse("[A]\r\nk=v ; note\r\n"), "[A]|k=v ; note\n");  // a comment after text is text
 }
 
 TEST(IniLinesTest, LineEndsAreCarriageReturnsOnly) {
@@ -80,8 +66,7 @@ TEST(IniLinesTest, LineEndsAreCarriageReturnsOnly) {
 
 TEST(IniLinesTest, OptionsOffKeepTheTextAsItIs) {
     const TIniOptions none = {false, false, false, false, false};
-    EXPECT_EQ(Parse("[A]\r\n;c\r\n k = \"v\" \r\nbare\r\n", none),
-              "[A]|;c| k = \"v\" |bare\n");
+    EXPECT_EQ(Parse("[A]\r\n;c\r\n k = \"v\" \r\nbare\r\n", none), "[A]|;c| k = \"v\" |bare\n");
     TIniOptions keepQuotes = kIniDefaultOptions;
     keepQuotes.StripQuotes = false;
     EXPECT_EQ(Parse("[A]\r\nk = \"v\"\r\n", keepQuotes), "[A]|k=\"v\"\n");
@@ -89,23 +74,17 @@ TEST(IniLinesTest, OptionsOffKeepTheTextAsItIs) {
 
 TEST(IniLinesTest, ChunkBoundariesDoNotChangeTheResult) {
     const std::string text = "[A]\r\n k = \"1\"\r\n;c\r\n[B]\nq\r\nz=2\r\n\r\n[a]\r\nlost=1\r\n";
-    const std::string whole = Parse(text);
     // "[B]\nq" is one line "[B]q": no header, no "=", dropped
-    EXPECT_EQ(whole, "[A]| k=1|z=2\n");
-    for (size_t piece = 1; piece < 8; ++piece) EXPECT_EQ(Parse(text, kIniDefaultOptions, piece), whole);
+    EXPECT_EQ(Parse(text), "[A]| k=1|z=2\n");
+    for (size_t piece = 1; piece < 8; ++piece) EXPECT_EQ(Parse(text, kIniDefaultOptions, piece), Parse(text));
 }
 
-TEST(SectionListTest, FirstOfEqualNamesSurvivesWithItsOwnLines) {
-    EXPECT_EQ(Parse("[A]\r\nx=1\r\n[B]\r\ny=2\r\n[a]\r\nz=3\r\n[b]\r\n[A]\r\nw=4\r\n"),
-              "[A]|x=1\n[B]|y=2\n");
-}
-
-TEST(SectionListTest, CircularIndexOfStartsAtLastFound) {
+TEST(SectionListTest, FirstOfEqualNamesSurvivesAndSearchIsCircular) {
+    EXPECT_EQ(Parse("[A]\r\nx=1\r\n[B]\r\ny=2\r\n[a]\r\nz=3\r\n[b]\r\n[A]\r\nw=4\r\n"), "[A]|x=1\n[B]|y=2\n");
     TSectionList list;
     for (const char* name : {"One", "Two", "Three"}) list.Add(name);
     EXPECT_EQ(list.IndexOf("three"), 2);
-    EXPECT_EQ(list.LastFound, 2);
-    EXPECT_EQ(list.IndexOf("ONE"), 0);
+    EXPECT_EQ(list.IndexOf("ONE"), 0);  // found behind the last hit
     EXPECT_EQ(list.IndexOf("Four"), -1);
     list.Delete(2);
     list.LastFound = 5;  // past the end after a delete
@@ -118,11 +97,8 @@ TEST(IniLayoutTest, WritesNonEmptySectionsWithCrLfAndABlankLine) {
     list.Lines(list.Add("A")).Add("k=2");
     list.Add("Empty");
     list.Lines(list.Add("B")).Add("=x");
-    list.Lines(2).Add("no equals");
-    EXPECT_EQ(IniLayout(list), "[A]\r\nk=1\r\n\r\n[A]\r\nk=2\r\n\r\n[Empty]\r\nno equals\r\n\r\n[B]\r\n=x\r\n\r\n");
-    TSectionList empty;
-    empty.Add("Nothing");
-    EXPECT_EQ(IniLayout(empty), "");
+    list.Lines(list.Add("C")).Add("no equals");
+    EXPECT_EQ(IniLayout(list), "[A]\r\nk=1\r\n\r\n[A]\r\nk=2\r\n\r\n[B]\r\n=x\r\n\r\n[C]\r\nno equals\r\n\r\n");
 }
 
 TEST(IniLoadTest, HugeAndHostileInputsLoadInLinearTime) {
@@ -138,8 +114,7 @@ TEST(IniLoadTest, HugeAndHostileInputsLoadInLinearTime) {
     EXPECT_EQ(sections.Lines(49999)[0], "k=49999");
     // a 10 MB line of blanks before "=", and NUL bytes kept as text
     EXPECT_EQ(Parse("[A]\r\nk" + std::string(10 << 20, ' ') + "= v\r\n"), "[A]|k=v\n");
-    const std::string nul("[A]\r\nz=a\0b\r\nn\0=1\r\n", 19);
-    EXPECT_EQ(Parse(nul), std::string("[A]|z=a\0b|n\0=1\n", 15));
+    EXPECT_EQ(Parse(std::string("[A]\r\nz=a\0b\r\nn\0=1\r\n", 19)), std::string("[A]|z=a\0b|n\0=1\n", 15));
 }
 
 }  // namespace

@@ -7,15 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "config/wqRegIni.h"
 #include "config/RunState.h"
+#include "config/wqErrors.h"
+#include "config/wqRegIni.h"
 #include "support/TestPrint.h"
 #include "support/WinTestSupport.h"
 
 namespace {
 
 typedef std::vector<std::string> Items;
-std::string S(const TStr& s) { return std::string(s.c_str(), s.length()); }
 
 // The system's own display name of a locale, asked for directly.
 std::string DisplayName(LCID locale) {
@@ -30,67 +30,50 @@ std::string UserCode() {
 
 Items ItemsOf(const TStrList& list) {
     Items items;
-    for (int i = 0; i < list.Count(); ++i) items.push_back(S(list[i]));
+    for (int i = 0; i < list.Count(); ++i) items.push_back(list[i].c_str());
     return items;
 }
 
 const std::string kEnglish = "ENU=" + DisplayName(0x0409), kRussian = "RUS=" + DisplayName(0x0419),
-                  kGerman = "DEU=" + DisplayName(0x0407);
+                  kGerman = "DEU=" + DisplayName(0x0407), kDanish = "DAN=" + DisplayName(0x0406);
 
 class LanguagesTest : public testing::Test {
 protected:
     void TearDown() override {
-        ProfileFlushAll();
+        (void)ProfileFlushAll();
         RunState() = TRunState();
     }
     // Builds the list from a Tarv.ini with the given text (none when empty).
     Items Build(const std::string& ini) {
-        ProfileFlushAll();
-        ScratchFolder fresh;
-        RunState().IniFileName = (fresh / "Tarv.ini").c_str();
-        if (!ini.empty()) WriteBytes(fresh / "Tarv.ini", ini);
-        BuildLanguageList();
-        ProfileFlushAll();  // before the folder goes
+        EXPECT_TRUE(ProfileFlushAll());
+        RunState().IniFileName = (folder / "Tarv.ini").c_str();
+        DeleteFileA((folder / "Tarv.ini").c_str());
+        if (!ini.empty()) WriteBytes(folder / "Tarv.ini", ini);
+        EXPECT_TRUE(BuildLanguageList());
         return ItemsOf(RunState().Languages);
     }
+    ScratchFolder folder;
 };
 
 // The preselection is that of an English (United States) user.
 TEST_F(LanguagesTest, ListsNamesAndPreselection) {
+    if (UserCode() != "ENU") GTEST_SKIP() << "user default is " << UserCode();
     ASSERT_EQ(kEnglish, "ENU=English (United States)");
     const struct { const char* ini; Items items; const char* language; } cases[] = {
-        {"", {kEnglish}, "ENU"},  // no Tarv.ini at all
+        {"", {kEnglish}, "ENU"},                         // no Tarv.ini at all
         {"[Config]\r\nOther=1\r\n", {kEnglish}, "ENU"},  // no Languages key
-        {"[Config]\r\nLanguages=RUS,ENU\r\n", {kEnglish, kRussian}, "ENU"},
+        {"[Config]\r\nLanguages=RUS,DEU,ENU\r\n", {kGerman, kEnglish, kRussian}, "ENU"},  // the user's, not the first
         {"[Config]\r\nLanguages=enu\r\n", {kEnglish}, "ENU"},  // the system's spelling
         {"[Config]\r\nLanguages=XYZ,,ENU\r\n", {kEnglish, "XYZ="}, "ENU"},
         {"[Config]\r\nLanguages=xyz\r\n", {"xyz="}, "xyz"},  // the author's spelling stays
         {"[Config]\r\nLanguages=RUS, ENU\r\n", {" ENU=", kRussian}, " ENU"},  // names no locale
-        {"[Config]\r\nLanguages=RUS,DEU\r\n", {kGerman, kRussian}, "DEU"},
+        {"[Config]\r\nLanguages=RUS,DEU\r\n", {kGerman, kRussian}, "DEU"},  // not offered: the first
         {"[Config]\r\nLanguages=ENU,ENU\r\n", {"ENU=", kEnglish}, "ENU"},  // only the first gets the name
     };
-    if (UserCode() != "ENU") GTEST_SKIP() << "user default is " << UserCode();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ini);
         EXPECT_EQ(Build(c.ini), c.items);
-        EXPECT_EQ(S(RunState().Language), c.language);
-    }
-}
-
-TEST_F(LanguagesTest, LocaleEnumProcCompletesTheFirstItemOfTheCode) {
-    const struct { const char* locale; Items items; } cases[] = {
-        {"409", {kEnglish, "enu=", "RUS="}},
-        {"00010409", {kEnglish, "enu=", "RUS="}},  // only the language part counts
-        {"00000407", {"enu=", "enu=", "RUS="}},    // DEU is not in the list
-        {"zz", {"enu=", "enu=", "RUS="}},          // not hexadecimal: nothing
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.locale);
-        RunState().Languages.Clear();
-        for (const char* item : {"enu=", "enu=", "RUS="}) RunState().Languages.Add(item);
-        std::string text = c.locale;
-        EXPECT_TRUE(LocaleEnumProc(&text[0]));
-        EXPECT_EQ(ItemsOf(RunState().Languages), c.items);
+        EXPECT_EQ(RunState().Language, c.language);
     }
 }
 
@@ -100,11 +83,38 @@ TEST_F(LanguagesTest, LocaleEnumProcCompletesTheFirstItemOfTheCode) {
 TEST_F(LanguagesTest, GermanUser) {
     if (UserCode() != "DEU") GTEST_SKIP() << "start with LANG=de_DE.UTF-8 to run this";
     EXPECT_EQ(Build("[Config]\r\nLanguages=RUS,ENU\r\n"), Items({kEnglish, kRussian}));
-    EXPECT_EQ(S(RunState().Language), "ENU");  // not offered: the first item
-    EXPECT_EQ(Build("[Config]\r\nLanguages=RUS,deu,ENU\r\n")[0], kGerman);
-    EXPECT_EQ(S(RunState().Language), "DEU");
-    EXPECT_EQ(Build(""), Items({kEnglish}));
-    EXPECT_EQ(S(RunState().Language), "ENU");
+    EXPECT_EQ(RunState().Language, "ENU");  // not offered: the first item
+    EXPECT_EQ(Build("[Config]\r\nLanguages=RUS,deu,DAN\r\n"), Items({kDanish, kGerman, kRussian}));
+    EXPECT_EQ(RunState().Language, "DEU");
+}
+
+// Completing the items is seen through BuildLanguageList above; here the
+// identifiers the enumeration hands over.
+TEST_F(LanguagesTest, LocaleEnumProcTakesTheLanguagePartOfTheIdentifier) {
+    const struct { const char* locale; Items items; } cases[] = {
+        {"00010409", {kEnglish, "enu=", "RUS="}},  // only the language part counts
+        {"zz", {"enu=", "enu=", "RUS="}},          // not hexadecimal: nothing
+    };
+    for (const auto& c : cases) {
+        RunState().Languages = ListOf({"enu=", "enu=", "RUS="});
+        std::string text = c.locale;
+        EXPECT_TRUE(LocaleEnumProc(&text[0]));
+        EXPECT_EQ(ItemsOf(RunState().Languages), c.items) << c.locale;
+    }
+}
+
+// Tarv.ini exists but cannot be opened: the list is not built, the language
+// stays, and the profile layer's message arrives unchanged.
+TEST_F(LanguagesTest, AnUnreadableTarvIniStopsTheList) {
+    RunState().IniFileName = (folder / "Tarv.ini").c_str();
+    RunState().Language = "before";
+    WriteBytes(folder / "Tarv.ini", "[Config]\r\nLanguages=RUS\r\n");
+    HANDLE holder = CreateFileA((folder / "Tarv.ini").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_FALSE(BuildLanguageList());
+    CloseHandle(holder);
+    EXPECT_EQ(RunState().Languages.Count(), 0);
+    EXPECT_EQ(RunState().Language, "before");
+    EXPECT_EQ(TakeError(), "Cannot open file " + RunState().IniFileName);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// Directory search by attributes on the prefix's file system.
 #include "system/wqFileFind.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +29,8 @@ Names Search(const std::string& mask, DWORD include, DWORD exclude, int* error =
 
 TEST(FileFind, FiltersAndErrors) {
     ScratchFolder dir;
-    for (const char* f : {"sub1", "sub2", "empty", "hiddendir"}) ASSERT_TRUE(CreateDirectoryA((dir / f).c_str(), nullptr));
+    for (const char* f : {"sub1", "sub2", "empty", "hiddendir"})
+        ASSERT_TRUE(CreateDirectoryA((dir / f).c_str(), nullptr));
     for (const char* f : {"a.txt", "b.dat", "h.txt", "r.txt"}) ASSERT_TRUE(WriteBytes(dir / f, "content"));
     SetFileAttributesA((dir / "h.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
     SetFileAttributesA((dir / "r.txt").c_str(), FILE_ATTRIBUTE_READONLY);
@@ -75,16 +77,12 @@ TEST(SearchEntryMatches, Rule) {
     const DWORD normal = FILE_ATTRIBUTE_NORMAL;
     const struct { DWORD attr; const char* name; DWORD include, exclude; bool match; } cases[] = {
         {normal, "plain", faAnyFile, 0, true},  // the default set takes plain files
-        {normal, "plain", faAnyFile, faHidden, true},
         {normal, "plain", faArchive, 0, false},  // a narrower set does not
-        {normal, "plain", faAnyFile & ~faDirectory, 0, false},
-        {normal | faHidden, "h", faAnyFile, 0, true},
-        {faArchive | faHidden, "f", faAnyFile, faHidden, false},
-        {faDirectory, ".", faAnyFile, 0, false},
-        {faDirectory, "..", faAnyFile, 0, false},
+        {normal, "plain", faAnyFile, faHidden, true},  {normal, "plain", faAnyFile & ~faDirectory, 0, false},
+        {normal | faHidden, "h", faAnyFile, 0, true},  {faArchive | faHidden, "f", faAnyFile, faHidden, false},
+        {faDirectory, ".", faAnyFile, 0, false},        {faDirectory, "..", faAnyFile, 0, false},
+        {faArchive, "...", faAnyFile, 0, true},         {faDirectory, "d", faArchive, 0, false},
         {faDirectory, ".git", faDirectory, 0, true},  // only "." and ".." are skipped
-        {faArchive, "...", faAnyFile, 0, true},
-        {faDirectory, "d", faArchive, 0, false},
         {faReadOnly | faArchive, "r", faReadOnly, faDirectory, true},
     };
     for (const auto& c : cases)

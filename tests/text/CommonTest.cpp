@@ -1,5 +1,6 @@
 // Variable table, localised strings and page texts with real Tarv.ini and
-// Tarv.lng files, real windows and the prefix's registry.
+// Tarv.lng files, real windows and the prefix's registry. Path text (wqPath),
+// the expansion rules (ExpandTest) and the profile layer are tested there.
 #include "text/Common.h"
 
 #include <gtest/gtest.h>
@@ -7,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "config/RunState.h"
 #include "config/wqErrors.h"
 #include "config/wqRegIni.h"
 #include "config/wqStrUtils.h"
-#include "config/RunState.h"
 #include "support/TestPrint.h"
 #include "support/TextTestSupport.h"
 #include "support/WinTestSupport.h"
@@ -43,7 +44,33 @@ protected:
     ScratchFolder folder;
 };
 
+// Sets (or, with null, removes) a REG_SZ value of HKLM; puts the old one back.
+struct RegistryValueOverride {
+    RegistryValueOverride(const std::string& keyName, const char* name, const char* value) : name(name) {
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        had = RegQueryValueExA(key, name, nullptr, &type, (BYTE*)old, &oldSize) == ERROR_SUCCESS;
+        Set(value, value ? (DWORD)strlen(value) + 1 : 0, REG_SZ);
+    }
+    ~RegistryValueOverride() {
+        Set(had ? old : nullptr, oldSize, type);
+        RegCloseKey(key);
+    }
+    void Set(const char* data, DWORD size, DWORD t) {
+        data ? RegSetValueExA(key, name, 0, t, (const BYTE*)data, size) : RegDeleteValueA(key, name);
+    }
+    const char* name;
+    HKEY key = 0;
+    char old[1024];
+    DWORD type = REG_SZ, oldSize = sizeof old;
+    bool had = false;
+};
+
 TEST_F(CommonTest, TableStartsWithThePredefinedVariablesInOrder) {
+    const std::string shellFolders = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    RegistryValueOverride programs(shellFolders, "Common Programs", nullptr);  // single-user Windows 95
+    RegistryValueOverride start(shellFolders, "Common Start Menu", nullptr);
+    RegistryValueOverride startup(shellFolders, "Common Startup", "C:\\All\\Startup\\");
+    RegistryValueOverride boot("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup", "BootDir", "D:\\Boot");
     Files("[Variables]\r\nWindows=X\r\nInstallPath=X\r\nName=A\r\nDir=%ProgramFiles%\\%App%\r\nApp=Demo\r\n"
           "[Variables.ENU]\r\nName=B\r\nLang=enu\r\n[Variables.RUS]\r\nLang=rus\r\n", "");
     RunState().ExeName = "D:\\SETUP\\Tarv.exe";
@@ -57,77 +84,19 @@ TEST_F(CommonTest, TableStartsWithThePredefinedVariablesInOrder) {
                             "StartMenu", "StartupMenu", "Templates", "ProgramFiles", "CommonFiles",
                             "CommonDesktop", "CommonProgramsMenu", "CommonStartMenu", "CommonStartupMenu",
                             "Delphi", "Windows", "InstallPath", "Name", "Dir", "App", "Name", "Lang"}));
-    char windows[MAX_PATH], system[MAX_PATH];
-    GetWindowsDirectoryA(windows, MAX_PATH);
-    GetSystemDirectoryA(system, MAX_PATH);
     const std::string programFiles = S(ExpandVariables("%ProgramFiles%"));
     EXPECT_FALSE(programFiles.empty());  // Wine registers one
     const struct { const char* text; std::string expanded; } cases[] = {
-        {"%SourcePath%", "D:\\SETUP"},
-        {"%InstallPath%", "C:\\Apps\\Demo"},  // not the [Variables] one
-        {"%Presetup%", "C:\\Temp\\ABCDEFGH"},
-        {"%Windows%", windows},
-        {"%System%", system},
-        {"%Fonts%", S(GetSpecialFolder(1))},
+        {"%SourcePath%", "D:\\SETUP"},   {"%Presetup%", "C:\\Temp\\ABCDEFGH"},
+        {"%InstallPath%", "C:\\Apps\\Demo"},  // without its "\", and not the [Variables] one
+        {"%Windows%", S(GetWindowsFolder())}, {"%System%", S(GetSystemFolder())}, {"%Fonts%", S(GetSpecialFolder(1))},
         {"%Name%", "A"},  // [Variables] before [Variables.ENU]
-        {"%Lang%", "enu"},
-        {"%Dir%", programFiles + "\\Demo"},
+        {"%Lang%", "enu"}, {"%Dir%", programFiles + "\\Demo"},       {"%BootDrive%", "D:"},
+        // the all-users folders fall back to the user's own
+        {"%CommonProgramsMenu%", S(GetSpecialFolder(4))}, {"%CommonStartMenu%", S(GetSpecialFolder(7))},
+        {"%CommonStartupMenu%", "C:\\All\\Startup"},
     };
     for (const auto& c : cases) EXPECT_EQ(S(ExpandVariables(c.text)), c.expanded) << c.text;
-    for (int i = 0; i < 22; ++i) EXPECT_NE(RunState().Variables[i].last(), '\\') << i;
-    // SourcePath keeps a drive root's backslash.
-    const char* sources[][2] = {{"D:\\Tarv.exe", "D:\\"}, {"\\\\srv\\share\\Tarv.exe", "\\\\srv\\share"}, {"Tarv.exe", ""}};
-    for (const auto& c : sources) {
-        RunState().ExeName = c[0];
-        ASSERT_TRUE(BuildVariableTable());
-        EXPECT_EQ(RunState().Variables[0], TStr("SourcePath=") + c[1]) << c[0];
-    }
-}
-
-// Sets (or, with null, removes) a REG_SZ value of HKLM; puts the old one back.
-struct RegistryValueOverride {
-    RegistryValueOverride(const std::string& keyName, const char* name, const char* value) : name(name) {
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-        DWORD size = sizeof old;
-        had = RegQueryValueExA(key, name, nullptr, &type, (BYTE*)old, &size) == ERROR_SUCCESS;
-        Set(value ? REG_SZ : 0, value, value ? (DWORD)strlen(value) + 1 : 0);
-        oldSize = size;
-    }
-    ~RegistryValueOverride() {
-        Set(had ? type : 0, old, oldSize);
-        RegCloseKey(key);
-    }
-    void Set(DWORD t, const char* data, DWORD size) {
-        if (t) RegSetValueExA(key, name.c_str(), 0, t, (const BYTE*)data, size);
-        else RegDeleteValueA(key, name.c_str());
-    }
-    std::string name;
-    HKEY key = 0;
-    char old[1024];
-    DWORD type = REG_SZ, oldSize = 0;
-    bool had = false;
-};
-
-TEST_F(CommonTest, CommonFoldersFallBackToTheUsersOwnAndBootDrive) {
-    Files("", "");
-    const std::string shellFolders = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-    {
-        RegistryValueOverride programs(shellFolders, "Common Programs", nullptr);
-        RegistryValueOverride start(shellFolders, "Common Start Menu", nullptr);
-        RegistryValueOverride startup(shellFolders, "Common Startup", "C:\\All\\Startup\\");
-        ASSERT_TRUE(BuildVariableTable());
-        EXPECT_EQ(ExpandVariables("%CommonProgramsMenu%"), ExpandVariables("%ProgramsMenu%"));
-        EXPECT_EQ(ExpandVariables("%CommonStartMenu%"), ExpandVariables("%StartMenu%"));
-        EXPECT_EQ(ExpandVariables("%CommonStartupMenu%"), "C:\\All\\Startup");
-        EXPECT_NE(ExpandVariables("%ProgramsMenu%"), "");
-    }
-    const struct { const char *bootDir, *bootDrive; } cases[] = {
-        {"D:\\Boot", "D:"}, {"\\\\srv\\share\\x", "\\\\srv\\share"}, {"boot", ""}};
-    for (const auto& c : cases) {
-        RegistryValueOverride boot("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup", "BootDir", c.bootDir);
-        ASSERT_TRUE(BuildVariableTable());
-        EXPECT_EQ(ExpandVariables("%BootDrive%"), c.bootDrive) << c.bootDir;
-    }
 }
 
 TEST_F(CommonTest, DelphiTakesTheNewestVersionsRootDir) {
@@ -152,7 +121,7 @@ TEST_F(CommonTest, LocalisedStringsPreferTheLanguageSection) {
     ASSERT_TRUE(BuildVariableTable());
     const struct { const char* language; int number; const char* text; } cases[] = {
         {"RUS", 10, "Admin rights needed"}, {"RUS", 11, "Russian Demo"}, {"rus", 12, "only Russian"},
-        {"ENU", 11, "Demo base"},          {"ENU", 12, ""},             {"ENU", 100, "Unpacking %s\rnow"},
+        {"ENU", 11, "Demo base"},           {"ENU", 12, ""},             {"ENU", 100, "Unpacking %s\rnow"},
     };
     for (const auto& c : cases) {
         RunState().Language = c.language;
@@ -182,8 +151,8 @@ bool startPageResult = false;
 
 INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM, LPARAM) {
     if (message != WM_INITDIALOG) return FALSE;
-    nestedChild = CreateWindowA("STATIC", "nested %ProgramName%", WS_CHILD, 0, 0, 10, 10,
-                                GetDlgItem(page, 105), (HMENU)500, nullptr, nullptr);
+    nestedChild = CreateWindowA("STATIC", "nested %ProgramName%", WS_CHILD, 0, 0, 10, 10, GetDlgItem(page, 105),
+                                (HMENU)500, nullptr, nullptr);
     startPageResult = StartPage(page);
     return TRUE;
 }
@@ -202,7 +171,8 @@ PageTexts ShowPage() {
     HWND main = CreateWindowA("STATIC", "old", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     RunState().MainWindow = main;
     RunState().CurrentDialog = "DLG_TEST";
-    HWND page = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), (LPCDLGTEMPLATEA)tmpl.data(), nullptr, PageProc, 0);
+    HWND page = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), (LPCDLGTEMPLATEA)tmpl.data(), nullptr,
+                                           PageProc, 0);
     PageTexts texts = {TextOf(page), S(RunState().DialogTitle), TextOf(main), TextOf(nestedChild), {}};
     for (int id : {100, 105, 106, 107, 108, 109}) texts.controls.push_back(TextOf(GetDlgItem(page, id)));
     DestroyWindow(page);
@@ -234,18 +204,14 @@ TEST_F(CommonTest, PageTextPrecedence) {
         SCOPED_TRACE(c.lng);
         Files("[Variables]\r\nProgramName=Demo\r\n", c.lng);
         PageTexts texts = ShowPage();
+        EXPECT_TRUE(startPageResult);
         EXPECT_EQ(texts.caption, c.caption);
         EXPECT_EQ(texts.title, c.title);
         EXPECT_EQ(texts.controls, c.controls);
         EXPECT_EQ(texts.nested, "nested Demo");  // children of children too
         EXPECT_EQ(texts.mainWindow, "Demo");
         EXPECT_EQ(RunState().ProgramName, "Demo");
-        EXPECT_TRUE(startPageResult);
     }
-    Files("[Variables]\r\nOther=1\r\n", "[Dialogs]\r\nCaption=%ProgramName%\r\n");
-    PageTexts texts = ShowPage();
-    EXPECT_EQ(texts.caption, "%ProgramName%");
-    EXPECT_EQ(texts.mainWindow, "%ProgramName%");
 }
 
 // A language file that exists but cannot be opened stops the page start
@@ -253,8 +219,7 @@ TEST_F(CommonTest, PageTextPrecedence) {
 // profile layer's, unchanged.
 TEST_F(CommonTest, AnUnreadableLanguageFileStopsThePageStart) {
     Files("[Variables]\r\nProgramName=Demo\r\n", "[Dialogs]\r\nCaption=Never\r\n105=Never\r\n");
-    HANDLE holder = CreateFileA((folder / "Tarv.lng").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
+    HANDLE holder = CreateFileA((folder / "Tarv.lng").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     PageTexts texts = ShowPage();
     TStr text = "untouched";
     EXPECT_FALSE(GetString(1, text));
@@ -281,7 +246,6 @@ TEST_F(CommonTest, ItemTextsAndTextFiles) {
     EXPECT_EQ(GetItemText(page, 108).length(), 1023u);
     EXPECT_EQ(GetItemText(page, 999), "");  // no such control
     DestroyWindow(page);
-
     const std::string bytes("License\r\n\0\xFF end", 15);
     WriteBytes(folder / "License.ENU", bytes);
     EXPECT_EQ(ReadTextFile((folder / "License.ENU").c_str()), TStr(bytes.data(), bytes.size()));
