@@ -4,7 +4,7 @@ set(win_sources "")
 foreach(f ${all_sources})
     file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${f})
     list(FIND TARV_PORTABLE_SOURCES ${rel} at)
-    if(at EQUAL -1 AND NOT rel MATCHES "^src/setup/(Un)?Tarv\\.cpp$")
+    if(at EQUAL -1 AND NOT rel MATCHES "^src/setup/((Un)?Tarv|Startup)\\.cpp$")
         list(APPEND win_sources ${f})
     endif()
 endforeach()
@@ -27,17 +27,27 @@ set_source_files_properties(${tarv_resources} PROPERTIES OBJECT_DEPENDS
 
 # The installer: small above all (the archive behind it is found only when it
 # starts at offset 0x1FFED at the latest, kLastMarkerOffset).
-add_executable(Tarv WIN32 src/setup/Tarv.cpp ${tarv_resources})
+# Both programs start at ProgramStart (src/setup/Startup.cpp) instead of the
+# C runtime's start-up code; i686 symbols carry a leading underscore.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    set(tarv_entry _ProgramStart)
+else()
+    set(tarv_entry ProgramStart)
+endif()
+set(tarv_program_link -s -static -nostartfiles -Wl,-e,${tarv_entry} -Wl,--gc-sections
+    -Wl,--no-insert-timestamp)
+
+add_executable(Tarv WIN32 src/setup/Tarv.cpp src/setup/Startup.cpp ${tarv_resources})
 target_compile_options(Tarv PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS})
 target_link_libraries(Tarv tarv_win)
-target_link_options(Tarv PRIVATE -s -static -Wl,--gc-sections -Wl,--no-insert-timestamp)
+target_link_options(Tarv PRIVATE ${tarv_program_link} -Wl,-Map=${CMAKE_BINARY_DIR}/Tarv.map)
 
 # The uninstaller, one copy in the Windows folder for every installed
 # program; its own entry point, the same lean build.
-add_executable(UnTarv WIN32 src/setup/UnTarv.cpp src/setup/UnTarv.rc)
+add_executable(UnTarv WIN32 src/setup/UnTarv.cpp src/setup/Startup.cpp src/setup/UnTarv.rc)
 target_compile_options(UnTarv PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS})
 target_link_libraries(UnTarv tarv_win)
-target_link_options(UnTarv PRIVATE -s -static -Wl,--gc-sections -Wl,--no-insert-timestamp)
+target_link_options(UnTarv PRIVATE ${tarv_program_link})
 foreach(t tarv_portable tarv_win Tarv UnTarv)
     target_compile_options(${t} PRIVATE -Os)
 endforeach()
@@ -123,10 +133,3 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/tools.cmake)
     include(cmake/tools.cmake)
 endif()
 
-# The size probe: every installer module linked as the finished driver will
-# link them, with a link map for the per-module size report.
-add_executable(SizeProbe WIN32 tools/SizeProbe/SizeProbe.cpp ${tarv_resources})
-target_compile_options(SizeProbe PRIVATE ${TARV_WARNINGS} ${TARV_LEAN_FLAGS} -Os)
-target_link_libraries(SizeProbe tarv_win)
-target_link_options(SizeProbe PRIVATE -s -static -Wl,--gc-sections -Wl,--no-insert-timestamp
-                    -Wl,-Map=${CMAKE_BINARY_DIR}/SizeProbe.map)

@@ -15,7 +15,7 @@ checks_failed=0
 echo "== structure checks"
 "$root/tools/checks/check-layers.sh" || checks_failed=1
 "$root/tools/checks/check-toolchain.sh" || checks_failed=1
-"$root/tools/checks/check-imports.sh" build/win32/Tarv.exe build/win32/SizeProbe.exe build/win32/UnTarv.exe || checks_failed=1
+"$root/tools/checks/check-imports.sh" build/win32/Tarv.exe build/win32/UnTarv.exe || checks_failed=1
 
 logs=$(mktemp -d)
 export TARV_WINEPREFIX="$logs/wineprefix"

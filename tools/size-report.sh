@@ -2,9 +2,8 @@
 # Prints the size of the shipped i686 programs and fails above the ceiling.
 # The archive appended to the installer is found only when its marker starts
 # at offset 0x1FFED at the latest (kLastMarkerOffset, src/archive/RarFormat.h), so the
-# program must stay well below 128 KB. SizeProbe links every module of the
-# installer, as the finished driver does; its link map gives the size of each
-# module.
+# program must stay well below 128 KB. The installer's link map gives the
+# size of each module.
 set -euo pipefail
 dir="${1:-build/win32}"
 ceiling=122880   # 120 KB, hard
@@ -24,10 +23,9 @@ report() {  # exe, ceiling (0: none), target
     fi
 }
 report "$dir/Tarv.exe" $ceiling $target
-report "$dir/SizeProbe.exe" $ceiling $target
 report "$dir/UnTarv.exe" 0 49152
-if [ -f "$dir/SizeProbe.map" ]; then
-    echo "bytes per module in SizeProbe.exe (code, constants, data, resources):"
+if [ -f "$dir/Tarv.map" ]; then
+    echo "bytes per module in Tarv.exe (code, constants, data, resources):"
     awk '
         /^ \.[a-z]/ { section = $1 }
         /^ \.(text|rdata|data|rsrc)/ && NF >= 4 { add($1, $3, $4); next }
@@ -47,6 +45,6 @@ if [ -f "$dir/SizeProbe.map" ]; then
             total[obj] += n
         }
         END { for (o in total) printf "  %7d  %s\n", total[o], o }
-    ' "$dir/SizeProbe.map" | sort -rn
+    ' "$dir/Tarv.map" | sort -rn
 fi
 exit $status

@@ -25,12 +25,16 @@ TLine LineAt(const TStr& text, size_t start) {
 
 bool IsHeader(const TStr& line) { return line.length() >= 2 && line[0] == '[' && line.last() == ']'; }
 
-// The key of a line as the INI syntax reads it; false for comments, blank
-// lines and lines without "=".
-bool KeyOfLine(TStr line, TStr& key) {
-    if (line.empty() || line[0] == ';' || !TIniLoader::ShapeKeyLine(line, kIniDefaultOptions))
-        return false;
+// Blanks around "=" and trailing ones go, quotes stay: the value as it was
+// written, for comparing with the value an installation logged.
+const TIniOptions kKeepQuotes = {true, true, true, false, true};
+
+// The key and value of a line as the INI syntax reads it; false for
+// comments, blank lines and lines without "=".
+bool KeyOfLine(TStr line, TStr& key, TStr* value = nullptr) {
+    if (line.empty() || line[0] == ';' || !TIniLoader::ShapeKeyLine(line, kKeepQuotes)) return false;
     key = NamePart(line);
+    if (value) *value = ValuePart(line);
     return true;
 }
 
@@ -75,6 +79,35 @@ TStr SetIniValueText(const TStr& text, const TStr& section, const TStr& key, con
     }
     bool ended = text.empty() || text.last() == '\r' || text.last() == '\n';
     return text + (ended ? "" : "\r\n") + "[" + section + "]\r\n" + entry + "\r\n";
+}
+
+bool RemoveIniValueText(TStr& text, const TStr& section, const TStr& key, const TStr& value) {
+    bool inSection = false, seen = false;
+    for (size_t pos = 0; pos < text.length();) {
+        TLine line = LineAt(text, pos);
+        pos = line.end;
+        TStr lineText = text.substr(line.start, line.textEnd - line.start), lineKey, lineValue;
+        if (IsHeader(lineText)) {
+            if (inSection) return false;  // the first section of a name counts
+            inSection = !seen && SameText(lineText.substr(1, lineText.length() - 2), section);
+            seen = seen || inSection;
+        } else if (inSection && KeyOfLine(lineText, lineKey, &lineValue) && SameText(lineKey, key)) {
+            if (lineValue != value) return false;
+            text.erase(line.start, line.end - line.start);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IniTextHoldsNoKeys(const TStr& text) {
+    for (size_t pos = 0; pos < text.length();) {
+        TLine line = LineAt(text, pos);
+        pos = line.end;
+        TStr lineText = text.substr(line.start, line.textEnd - line.start), key;
+        if (!IsHeader(lineText) && KeyOfLine(lineText, key)) return false;
+    }
+    return true;
 }
 
 struct TIniEdit {

@@ -1,5 +1,6 @@
 // IniEdit: setting one value in an INI file that belongs to the user or the
-// system (AddIni), changing nothing else of it.
+// system (AddIni), and taking it away again (the uninstaller), changing
+// nothing else of the file.
 //
 // The profile cache writes a whole document back in its normal form, which
 // would strip comments, lines without "=" and repeated sections from a file
@@ -22,6 +23,15 @@
 // there already (wininit.ini's [Rename] keeps every line).
 TStr SetIniValueText(const TStr& text, const TStr& section, const TStr& key, const TStr& value,
                      bool append = false);
+
+// Removes the line of `key` in the first section named `section` when its
+// value (blanks around "=" and at the end ignored, quotes kept) is still
+// `value`: a value the user changed since stays. True when the line went;
+// every other byte stays.
+bool RemoveIniValueText(TStr& text, const TStr& section, const TStr& key, const TStr& value);
+// True when the text holds no key line: only section headers, blank lines,
+// comments and lines without "=".
+bool IniTextHoldsNoKeys(const TStr& text);
 
 // Sets key=value in the file on disk now (creating the file when missing).
 // A cached profile document of the file is written back and dropped first,

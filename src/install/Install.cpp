@@ -20,6 +20,7 @@
 #include "text/Common.h"
 #include "ui/Main.h"
 #include "ui/Msg.h"
+#include "ui/PageNames.h"
 #include "ui/Resource.h"
 
 namespace {
@@ -212,13 +213,13 @@ bool RegisterUninstaller(unsigned long long installedBytes) {
     RegWriteString(key + "\\DisplayName", run.ProgramName);
     RegWriteString(key + "\\UninstallString", destination + " \"" + LogFileName() + "\"");
     if (!LogEntry(lsCreateKeys, key, TStr())) return false;
-    // The values the system's list of programs shows, from [Config] (the
-    // icon expanded, as it is a path).
+    // The values the system's list of programs shows, from [Config], with
+    // variables expanded as in every text of Tarv.ini.
     static const char* const kConfigValues[] = {"DisplayIcon", "DisplayVersion", "Publisher"};
     for (const char* name : kConfigValues) {
         TStr text;
         if (!ProfileReadString(run.IniFileName, "Config", name, "", text) ||
-            !WriteExtraValue(key, name, name == kConfigValues[0] ? ExpandVariables(text) : text))
+            !WriteExtraValue(key, name, ExpandVariables(text)))
             return false;
     }
     return WriteExtraValue(key, "InstallLocation", run.InstallPath) && WriteSizeValue(key, installedBytes) &&
@@ -257,6 +258,7 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
     TProgressState& progress = Progress();
     switch (message) {
     case WM_INITDIALOG:
+        TagTemplateWindow(page, "DLG_PROGRESS");
         if (!StartPage(page)) {
             EndDialog(page, IDCANCEL);  // the worker is never started
             break;
@@ -288,6 +290,7 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
     case WM_DESTROY:
         UnregisterHotKey(page, IDC_CANCEL);
         KillTimer(page, kProgressTimer);
+        UntagTemplateWindow(page);
         break;
     case WM_HOTKEY:
         if (wParam == IDC_CANCEL) PostMessageA(page, WM_COMMAND, IDC_CANCEL, 0);

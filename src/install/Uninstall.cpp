@@ -8,9 +8,11 @@
 #include "config/wqPath.h"
 #include "config/wqRegIni.h"
 #include "config/wqStrUtils.h"
+#include "install/IniEdit.h"
 #include "install/RebootMoves.h"
 #include "system/wqFileUtils.h"
 #include "system/wqUtils.h"
+#include "text/Common.h"
 
 // Not in the headers of the Windows version this is built for.
 #ifndef FILE_ATTRIBUTE_REPARSE_POINT
@@ -95,44 +97,6 @@ TStr LogPathOfCommand(const TStr& commandLine) {
         if (open >= 0) return inner.substr((size_t)open + 1);
     }
     return argument;
-}
-
-// Offset just after the line end of the line starting at `at`; lines end at
-// CR, LF or CR LF (an INI file edited on another system keeps its lines).
-static size_t LineEnd(const TStr& text, size_t at) {
-    while (at < text.length() && text[at] != '\r' && text[at] != '\n') ++at;
-    if (at < text.length() && text[at] == '\r') ++at;
-    if (at < text.length() && text[at] == '\n') ++at;
-    return at;
-}
-
-// The name of a "[name]" header line (blanks around it allowed); false for
-// any other line.
-static bool HeaderName(const TStr& line, TStr& name) {
-    TStr trimmed = TrimValue(line);
-    if (trimmed.empty() || trimmed[0] != '[') return false;
-    long close = trimmed.find(']');
-    if (close < 0) return false;
-    name = TrimValue(trimmed.substr(1, (size_t)close - 1));
-    return true;
-}
-
-bool RemoveIniValueLine(TStr& text, const TStr& section, const TStr& key, const TStr& value) {
-    bool inSection = false;
-    for (size_t at = 0; at < text.length();) {
-        size_t next = LineEnd(text, at);
-        TStr line = text.substr(at, next - at), name;
-        if (HeaderName(line, name)) {
-            if (inSection) return false;  // only the first section of a name counts
-            inSection = SameText(name, section);
-        } else if (inSection && line.find('=') >= 0 && SameText(TrimValue(NamePart(line)), key)) {
-            if (TrimValue(ValuePart(line)) != value) return false;
-            text.erase(at, next - at);
-            return true;
-        }
-        at = next;
-    }
-    return false;
 }
 
 // ---- Reading the log ----
@@ -266,7 +230,7 @@ struct TIniLine {
 
 static bool RemoveLoggedLine(void* context, TStr& text) {
     const TIniLine& line = *(const TIniLine*)context;
-    return RemoveIniValueLine(text, line.Section, line.Key, line.Value);
+    return RemoveIniValueText(text, line.Section, line.Key, line.Value);
 }
 
 // A field of an AddIni entry's key, without blanks around it and without
@@ -327,6 +291,7 @@ private:
     TUndoOutcome UndoFile(const TStr& path);
     TUndoOutcome UndoFolder(const TStr& path);
     TUndoOutcome UndoIniValue(int i);
+    void RemoveEmptiedIniFiles();
     TUndoOutcome UndoServer(const TStr& path);
     void RemoveFontValues(const TStr& fontPath);
     void UndoFonts();
@@ -449,6 +414,19 @@ TUndoOutcome TUndoRun::UndoIniValue(int i) {
     case feWritten: return uoUndone;
     case feFailed: return uoFailed;
     default: return uoGone;  // no such file or line, or the user's value now
+    }
+}
+
+// An INI file that the installation's values alone filled (it lies in a
+// folder the installation created, and nothing but empty sections is left
+// of it now) goes too; any other file keeps what is left of it.
+void TUndoRun::RemoveEmptiedIniFiles() {
+    for (int i = 0; i < keys_[lsAddIni].Count(); ++i) {
+        TStr file = IniField(Key(lsAddIni, i), 1);
+        if (Outcome(lsAddIni, i) != uoUndone || !IsCreatedOrBelow(ParentOf(file))) continue;
+        // Read whole, or not judged: an unreadable file reads as empty.
+        TStr text = ReadTextFile(file);
+        if ((long)text.length() == FileSizeOf(file) && IniTextHoldsNoKeys(text)) ForceDeleteFile(file);
     }
 }
 
@@ -607,6 +585,7 @@ bool TUndoRun::Run() {
         if (Outcome(lsAddReg, i) == uoPending && registrations_.IndexOf(ParentOf(Key(lsAddReg, i))) < 0)
             Set(lsAddReg, i, DeleteRegistryValue(Key(lsAddReg, i)));
     for (int i = keys_[lsAddIni].Count() - 1; i >= 0; --i) Set(lsAddIni, i, UndoIniValue(i));
+    RemoveEmptiedIniFiles();
     for (int i = keys_[lsRegServers].Count() - 1; i >= 0; --i)
         Set(lsRegServers, i, UndoServer(Key(lsRegServers, i)));
     for (int i = keys_[lsCopyFiles].Count() - 1; i >= 0; --i)

@@ -86,9 +86,5 @@ bool IsSafeRegistryPath(const TStr& path, bool isKey);
 // final blanks. A program path with unquoted blanks before a quoted argument
 // ends in that argument: the last quoted text counts.
 TStr LogPathOfCommand(const TStr& commandLine);
-// Removes the first line of `key` in the first [section] of an INI text
-// when its value (blanks around "=" and at the end ignored) is `value`;
-// every other byte stays. True when the line went.
-bool RemoveIniValueLine(TStr& text, const TStr& section, const TStr& key, const TStr& value);
 
 #endif

@@ -40,6 +40,10 @@ static void ShowTextFile(HWND page, int id, const char* base) {
     TStr text = ReadTextFile(run.TempDir + base + "." + run.Language);
     if (text.empty()) text = ReadTextFile(run.TempDir + base + ".txt");
     SetItemText(page, id, text);
+    // Setting the text selected all of it and so scrolled to its end: a
+    // license is read from its first line.
+    SendDlgItemMessageA(page, id, EM_SETSEL, 0, 0);
+    SendDlgItemMessageA(page, id, EM_SCROLLCARET, 0, 0);
 }
 
 static void Focus(HWND page, int id) { SetFocus(GetDlgItem(page, id)); }

@@ -132,10 +132,11 @@ protected:
     }
     void Script(const std::string& text) { ASSERT_TRUE(WriteBytes(temp + "\\App.ins", text)); }
     // The package: the packaging tool over pkg\, with our installer in front.
-    void Pack() {
+    void Pack(const std::string& options = "") {
         ASSERT_TRUE(WriteBytes(root / "pkg\\Presetup\\Tarv.ini", "[Config]\r\n"));
         ASSERT_EQ(RunForTest(std::string("\"") + TARVPACK_EXE + "\" build \"" + root / "pkg" + "\" \"" + setup +
-                             "\" --installer \"" + TARV_SETUP_STUB + "\""), 0);
+                             "\" --installer \"" + TARV_SETUP_STUB + "\" " + options),
+                  0);
     }
     std::string Log() { return ReadBytes(log); }
     // Runs InstallRun with the page handled by `pageAction` and every box
@@ -181,7 +182,7 @@ TEST_F(InstallRunTest, AFullInstallationLeavesItsFilesValuesAndLog) {
            "[RunApp]\r\nGo=\"" + app + "\",\"" + record + "\",,0\r\n"
            "Snap=cmd.exe,/c copy \"" + log + "\" \"" + root / "snapshot.log" + "\",,0\r\n");
     RunState().UninstallEnabled = true;
-    Ini("DisplayVersion=1.0\r\nPublisher=Tarv tests\r\nDisplayIcon=%InstallPath%\\a.txt\r\n");
+    Ini("DisplayVersion=1.0\r\nPublisher=%ProgramName% makers\r\nDisplayIcon=%InstallPath%\\a.txt\r\n");
     std::vector<std::string> boxes;
     ASSERT_TRUE(Run(nullptr, IDOK, &boxes));
     EXPECT_EQ(boxes, std::vector<std::string>{});
@@ -211,7 +212,7 @@ TEST_F(InstallRunTest, AFullInstallationLeavesItsFilesValuesAndLog) {
     const std::string windowsUnTarv = AddBackslash(GetWindowsFolder()).c_str() + std::string("UnTarv.exe");
     const struct { const char* name; std::string data; } uninstall[] = {
         {"DisplayName", kProgram},         {"UninstallString", windowsUnTarv + " \"" + log + "\""},
-        {"DisplayIcon", target + "\\a.txt"}, {"DisplayVersion", "1.0"}, {"Publisher", "Tarv tests"},
+        {"DisplayIcon", target + "\\a.txt"}, {"DisplayVersion", "1.0"}, {"Publisher", std::string(kProgram) + " makers"},
         {"InstallLocation", target},       {"EstimatedSize", std::string("W\0\0\0", 4)},  // 88645 bytes: 87 KB
     };
     for (const auto& v : uninstall) EXPECT_EQ(RegValueForTest(HKEY_LOCAL_MACHINE, kUninstallKey, v.name), v.data) << v.name;
@@ -232,7 +233,7 @@ TEST_F(InstallRunTest, AFullInstallationLeavesItsFilesValuesAndLog) {
                          "[CreateKeys]\r\nHKCU\\Software\\TarvTest\\App=\r\n" + key + "=\r\n\r\n"
                          "[AddReg]\r\nHKCU\\Software\\TarvTest\\App\\Path=\"" + target + "\"\r\nHKCU\\Software\\TarvTest\\App\\Count=#3\r\n" +
                          ntFonts + "=\r\n" + key + "\\DisplayIcon=" + t2 + "a.txt\r\n" + key + "\\DisplayVersion=1.0\r\n" + key +
-                         "\\Publisher=Tarv tests\r\n" + key + "\\InstallLocation=" + target + "\r\n" + key + "\\EstimatedSize=#87\r\n\r\n"
+                         "\\Publisher=" + std::string(kProgram) + " makers\r\n" + key + "\\InstallLocation=" + target + "\r\n" + key + "\\EstimatedSize=#87\r\n\r\n"
                          "[AddIni]\r\n" + t2 + "app.ini,Main,Size=10\r\n\r\n"
                          "[RegFonts]\r\n" + t2 + "mono.ttf=\r\n\r\n"
                          "[Shortcuts]\r\n" + t2 + "Menu\\App=\r\n\r\n");
@@ -242,6 +243,43 @@ TEST_F(InstallRunTest, AFullInstallationLeavesItsFilesValuesAndLog) {
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ntFonts.substr(5, ntFonts.size() - 14).c_str(), 0, KEY_SET_VALUE, &fonts) == 0) {
         RegDeleteValueA(fonts, "mono.ttf");
         RegCloseKey(fonts);
+    }
+}
+
+// The packing does not change what is installed: stored, compressed and
+// solid packages of one payload install the same bytes, times and
+// attributes.
+TEST_F(InstallRunTest, EveryPackingInstallsTheSameFiles) {
+    std::string text, noise;
+    for (int i = 0; text.size() < 300000; ++i) text += "line " + std::to_string(i % 89) + " of a long text\r\n";
+    for (unsigned x = 7; noise.size() < 70000; x = x * 1103515245u + 12345u) noise += (char)(x >> 16);
+    Data("text.txt", text);
+    Data("Sub\\noise.bin", noise);
+    Data("Sub\\empty.txt", "");
+    Data("one.txt", "1");
+    ASSERT_TRUE(SetLastWriteTime(root / "pkg\\Data\\one.txt", FileTimeOfLocal({2020, 1, 2, 3, 4, 6})));
+    ASSERT_TRUE(SetFileAttributesA((root / "pkg\\Data\\one.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    Script("[CopyFiles]\r\nAll=%InstallPath%\r\n[All]\r\n*.*=*.*,,1\r\n");
+    Ini("");
+    const char* names[] = {"text.txt", "Sub\\noise.bin", "Sub\\empty.txt", "one.txt"};
+    std::vector<std::string> first;  // what the stored package installed
+    for (const char* options : {"--method 0", "--method 5", "--method 1 --no-solid --window 64"}) {
+        SCOPED_TRACE(options);
+        RemoveTreeForTest(target);
+        Pack(options);
+        ASSERT_TRUE(Run(nullptr, IDOK));
+        std::vector<std::string> installed;
+        for (const char* name : names) {
+            const std::string path = target + "\\" + name;
+            EXPECT_TRUE(ReadBytes(path) == ReadBytes(root / ("pkg\\Data\\" + std::string(name)))) << name;
+            FILETIME t = LastWriteTimeOf(path);
+            installed.push_back(std::to_string(t.dwHighDateTime) + ":" + std::to_string(t.dwLowDateTime) + " " +
+                                std::to_string(GetFileAttributesA(path.c_str())));
+        }
+        if (first.empty()) first = installed;
+        EXPECT_EQ(installed, first);
+        EXPECT_TRUE(GetFileAttributesA((target + "\\one.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesA((target + "\\one.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "config/wqErrors.h"
+#include "install/IniEdit.h"
 #include "config/wqRegIni.h"
 #include "install/RebootMoves.h"
 #include "support/SystemTestSupport.h"
@@ -61,8 +62,9 @@ TEST(UninstallRules, AnIniLineGoesOnlyWhileItHoldsTheLoggedValue) {
     const struct { const char *before, *value, *after; } cases[] = {
         {"; note\r\n[main]\r\nOther=1\r\nSIZE=10\r\n\r\n[Next]\r\nSize=10\r\n", "10",
          "; note\r\n[main]\r\nOther=1\r\n\r\n[Next]\r\nSize=10\r\n"},
-        {"[Main]\r\n Size = 10 \r\n", "10", "[Main]\r\n"}, {"[Main]\nSize=10\nX=1", "10", "[Main]\nX=1"},
-        {" [ Main ] \r\nSize=10", "10", " [ Main ] \r\n"}, {"[Main]\r\nSize=\"10\"\r\n", "\"10\"", "[Main]\r\n"},
+        {"[Main]\r\nSize = 10 \r\n", "10", "[Main]\r\n"}, {"[Main]\r\n Size=10\r\n", "10", nullptr}, {"[Main]\nSize=10\nX=1", "10", "[Main]\nX=1"},
+        {" [Main]\r\nSize=10", "10", nullptr},  // no header: the INI syntax trims nothing there
+        {"[Main]\r\nSize=\"10\"\r\n", "\"10\"", "[Main]\r\n"},
         {"[Main]\r\nSize=11\r\n", "10", nullptr},  // the user's value now
         {"[Main]\r\nSize=\"10\"\r\n", "10", nullptr}, {"[Other]\r\nSize=10\r\n", "10", nullptr},
         {"[Main]\r\nX=1\r\n[Main]\r\nSize=10\r\n", "10", nullptr},  // the first section counts
@@ -70,8 +72,9 @@ TEST(UninstallRules, AnIniLineGoesOnlyWhileItHoldsTheLoggedValue) {
     };
     for (const auto& c : cases) {
         TStr text = c.before;
-        EXPECT_EQ(RemoveIniValueLine(text, "Main", "Size", c.value), c.after != nullptr) << c.before;
+        EXPECT_EQ(RemoveIniValueText(text, "Main", "Size", c.value), c.after != nullptr) << c.before;
         EXPECT_EQ(text, c.after ? c.after : c.before);
+        EXPECT_EQ(IniTextHoldsNoKeys(text), c.after && TStr(c.after).find('=') < 0) << c.before;
     }
 }
 
