@@ -294,7 +294,6 @@ const std::string kGoodReg = "[AddReg]\r\nGood=HKCU\\Software\\TarvE2E\r\n[Good]
 const std::string kBadReg =
     "[AddReg]\r\nGood=HKCU\\Software\\TarvE2E\r\nBad=HKXX\\Software\\TarvE2E\r\n[Good]\r\nV=1,0\r\n[Bad]\r\nV=1,0\r\n";
 const char kFinish[] = "wait DLG_FINISH\nclick 104\nexit 0\n";
-const char kCancelYes[] = "click 103\nanswer Yes\n";
 const Lines kCancelBox = {"E2E App|Cancel E2E App?"};
 const Lines kRegBox = {"E2E App|Error on changing registry data!"};
 const Lines kA = {"a.txt=alpha"};
