@@ -110,11 +110,15 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     target_link_libraries(BenchInstall tarv_win)
     target_compile_options(BenchInstall PRIVATE -O2)
     target_link_options(BenchInstall PRIVATE -static)
-    if(TARGET install_tests)
-        target_compile_definitions(install_tests PRIVATE
-            TARVPACK_EXE="Z:$<TARGET_FILE:TarvPack>" TARV_SETUP_STUB="Z:$<TARGET_FILE:Tarv>")
-        add_dependencies(install_tests TarvPack Tarv)
-    endif()
+    # The installation tests and the setup runs end to end pack their
+    # packages with the Windows packaging tool in front of the installer.
+    foreach(t install_tests setup_tests)
+        if(TARGET ${t})
+            target_compile_definitions(${t} PRIVATE
+                TARVPACK_EXE="Z:$<TARGET_FILE:TarvPack>" TARV_SETUP_STUB="Z:$<TARGET_FILE:Tarv>")
+            add_dependencies(${t} TarvPack Tarv)
+        endif()
+    endforeach()
 endif()
 
 # The GUI test driver: drives a program's windows from outside by window
@@ -127,6 +131,9 @@ target_link_libraries(GuiDriver user32 gdi32)
 target_link_options(GuiDriver PRIVATE -static -s)
 if(TARGET ui_tests)
     add_dependencies(ui_tests GuiDriver PageHost)  # the page tests run both
+endif()
+if(TARGET setup_tests)
+    add_dependencies(setup_tests GuiDriver HoldFile)  # the setup runs end to end
 endif()
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/tools.cmake)

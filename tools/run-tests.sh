@@ -59,7 +59,7 @@ echo "== language tests as a German user"
 mkdir -p "$logs/locales"
 if localedef -i de_DE -f UTF-8 "$logs/locales/de_DE.UTF-8" >/dev/null 2>&1 || [ -d "$logs/locales/de_DE.UTF-8" ]; then
     LANG=de_DE.UTF-8 LOCPATH="$logs/locales" "$root/tools/wine-run.sh" build/win64/setup_tests.exe \
-        > "$logs/german.log" 2>&1 || status=1
+        --gtest_filter='Languages*' > "$logs/german.log" 2>&1 || status=1
     grep -E '^\[  (PASSED|FAILED|SKIPPED) ' "$logs/german.log"
 else
     echo "cannot generate the de_DE.UTF-8 locale"; status=1

@@ -14,6 +14,7 @@
 // failed (the transcript's last line says why), 2 for a bad command line or
 // a program that could not be started. A program still running at the end
 // of the scenario, or after a failure, is ended.
+#include <string.h>
 #include <windows.h>
 
 #include <fstream>
@@ -58,6 +59,18 @@ bool ParseArguments(int argc, char** argv, Options& o) {
     return true;
 }
 
+// True when the folder holds nothing (or does not exist).
+bool FolderIsEmpty(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return true;
+    bool empty = true;
+    do empty = !strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..");
+    while (empty && FindNextFileA(search, &found));
+    FindClose(search);
+    return empty;
+}
+
 // The identifiers of message-box buttons by their usual names.
 const std::map<std::string, int> kBoxButtons = {{"OK", IDOK},     {"Cancel", IDCANCEL}, {"Abort", IDABORT},
                                                 {"Retry", IDRETRY}, {"Ignore", IDIGNORE}, {"Yes", IDYES},
@@ -99,6 +112,7 @@ private:
     Options o_;
     std::ofstream log_;
     PROCESS_INFORMATION process_ = {};
+    DWORD started_ = 0;  // tick count at the program's start
     HWND current_ = nullptr;
     std::set<HWND> seen_, answered_;
     std::string failure_;
@@ -129,15 +143,23 @@ bool Driver::Start() {
     }
     std::string command = o_.commandLine;
     Log("> start " + command);
+    started_ = GetTickCount();
     if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))
         return true;
     Log("(error " + std::to_string(GetLastError()) + ")");
     return false;
 }
 
+// Each window as it is first seen, with the time since the program's start
+// (seen within one poll of the wait, 25 ms).
 void Driver::NoteNewWindows() {
-    for (HWND window : VisibleWindows(process_.dwProcessId))
-        if (seen_.insert(window).second) Log(Describe(Observe(window)));
+    for (HWND window : VisibleWindows(process_.dwProcessId)) {
+        if (!seen_.insert(window).second) continue;
+        const DWORD after = GetTickCount() - started_;
+        std::string text = Describe(Observe(window));
+        text.insert(text.find('\n'), ", " + std::to_string(after) + " ms after the start");
+        Log(text);
+    }
 }
 
 bool Driver::WaitUntil(const std::string& what, const std::function<bool()>& check) {
@@ -319,6 +341,8 @@ bool Driver::Do(const Words& w) {
         return true;
     }
     if (a == "exit" && w.size() <= 2) return Exit(w);
+    if (a == "expect-empty" && w.size() == 2)
+        return WaitUntil("the folder " + arg + " to be empty", [&] { return FolderIsEmpty(arg); });
     if (a == "expect-caption" && w.size() == 2)
         return NeedWindow() && WaitUntil("the caption \"" + arg + "\"", [&] { return TextOf(current_) == arg; });
     if (a == "expect-text" && w.size() == 3)
