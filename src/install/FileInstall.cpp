@@ -70,16 +70,24 @@ TStr DestinationFor(const TStr& itemName, const TStr& target, const TStr& name) 
 
 bool Exists(const TStr& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// Clears the way for the new file: false when the old one is in use and
-// stays (the file is then installed under `temporary`); `temporary` is left
-// empty when no temporary name could be made either.
-bool ClearDestination(const TStr& destination, TStr& temporary) {
-    if (!Exists(destination)) return true;
-    if (ForceDeleteFile(destination)) return true;
-    TStr folder = FolderPart(destination);
+// A new file's place beside its destination: "Tar<hex>.tmp", made by the
+// system so that no other file is ever overwritten; empty when none can be
+// made there (no folder, no right to create files in it).
+TStr TemporaryBeside(const TStr& destination) {
     char name[MAX_PATH];
-    temporary = GetTempFileNameA(folder.c_str(), "Tarv", 0, name) ? TStr(name) : TStr();
-    return false;
+    return GetTempFileNameA(FolderPart(destination).c_str(), "Tarv", 0, name) ? TStr(name) : TStr();
+}
+
+// Puts the complete new file in the destination's place: renamed over it
+// now, or, when the old one is in use, at the next restart (`replaced`).
+// rmScheduled for either; rmRefused when neither works.
+TRebootMove MoveIntoPlace(const TStr& temporary, const TStr& destination, bool& replaced) {
+    replaced = false;
+    if (Exists(destination)) SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (MoveFileExA(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING)) return rmScheduled;
+    if (IsDirectory(destination)) return rmRefused;
+    replaced = true;
+    return ReplaceAtReboot(temporary, destination);
 }
 
 // Extracts or copies to `to`.
@@ -101,21 +109,29 @@ bool RecordInstalled(const TStr& destination, long flags, bool replaced) {
 
 // Installs a selected file; false only when an error was raised. A file
 // that cannot be installed is reported here.
+//
+// The new file is written beside the destination first and renamed over it
+// once complete: at every moment the destination holds the old file or the
+// whole new one, so an installation killed half-way leaves no file cut short
+// or missing where a log names it.
 bool PutSelectedFile(const TSourceFile& source, const TStr& destination, long flags) {
-    if (!(flags & cfNotLogged) && !ForceFolderPath(FolderPart(destination))) return false;
-    TStr temporary;
-    bool replaced = !ClearDestination(destination, temporary);
-    TStr to = replaced ? temporary : destination;
-    bool ok = !to.empty() && PutFile(source, to);
-    if (ok && replaced) {
-        TRebootMove move = ReplaceAtReboot(temporary, destination);
+    if (!(flags & cfNotLogged)) {
+        if (!ForceFolderPath(FolderPart(destination))) return false;
+    } else if (!source.Local) {
+        CreatePath(FolderPart(destination));  // extraction makes the folders of its path itself
+    }
+    TStr temporary = TemporaryBeside(destination);
+    bool replaced = false;
+    bool ok = !temporary.empty() && PutFile(source, temporary);
+    if (ok) {
+        TRebootMove move = MoveIntoPlace(temporary, destination, replaced);
         if (move == rmRaised) return false;
         ok = move == rmScheduled;
-        if (ok) RunState().RebootNeeded = true;
+        if (ok && replaced) RunState().RebootNeeded = true;
     }
     if (!ok) {
-        if (replaced && !temporary.empty()) ForceDeleteFile(temporary);
-        if (!Progress().Cancelled) ErrorFromProgress("Cannot install file " + (to.empty() ? destination : to));
+        if (!temporary.empty()) ForceDeleteFile(temporary);
+        if (!Progress().Cancelled) ErrorFromProgress("Cannot install file " + (replaced ? temporary : destination));
         return true;
     }
     return RecordInstalled(destination, flags, replaced);
