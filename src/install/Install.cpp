@@ -18,6 +18,7 @@
 #include "system/wqUtils.h"
 #include "system/wqUtils2.h"
 #include "text/Common.h"
+#include "ui/Dialogs.h"
 #include "ui/Main.h"
 #include "ui/Msg.h"
 #include "ui/PageNames.h"
@@ -282,18 +283,13 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
         if (wParam == IDC_HEADER) PaintPageHeader(page, pageBitmap);
         break;
     case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE)
-            UnregisterHotKey(page, IDC_CANCEL);
-        else
-            RegisterHotKey(page, IDC_CANCEL, 0, VK_ESCAPE);
+    case WM_HOTKEY:
+        HandleEscapeKey(page, message, wParam);
         break;
     case WM_DESTROY:
-        UnregisterHotKey(page, IDC_CANCEL);
+        HandleEscapeKey(page, message, wParam);
         KillTimer(page, kProgressTimer);
         UntagTemplateWindow(page);
-        break;
-    case WM_HOTKEY:
-        if (wParam == IDC_CANCEL) PostMessageA(page, WM_COMMAND, IDC_CANCEL, 0);
         break;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_NEXT) {

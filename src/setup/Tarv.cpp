@@ -73,12 +73,12 @@ const long kDefaultShadowColor = 12632256;  // light grey, $C0C0C0
 // number (the conversion error raised).
 [[nodiscard]] bool CreateTitleFont(const char* key, const char* fallback, HFONT& font, COLORREF& color) {
     TStr text;
-    TFontSpec spec;
+    TFontSpec fields;
     if (!ProfileReadString(RunState().IniFileName, "Display", key, fallback, text) ||
-        !ParseFontSpec(text, spec))
+        !ParseFontSpec(text, fields))
         return false;
-    color = (COLORREF)spec.Color;
-    font = CreateSpecFont(spec.FaceName, spec.Size, spec.Style);
+    color = (COLORREF)fields.Color;
+    font = CreateSpecFont(fields.FaceName, fields.Size, fields.Style);
     return true;
 }
 

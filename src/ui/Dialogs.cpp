@@ -172,6 +172,16 @@ void CancelPage(HWND page) {
     EndDialog(page, prCancel);
 }
 
+void HandleEscapeKey(HWND page, UINT message, WPARAM wParam) {
+    if (message == WM_HOTKEY) {
+        if (wParam == IDC_CANCEL) PostMessageA(page, WM_COMMAND, IDC_CANCEL, 0);
+    } else if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) {
+        RegisterHotKey(page, IDC_CANCEL, 0, VK_ESCAPE);
+    } else {
+        UnregisterHotKey(page, IDC_CANCEL);
+    }
+}
+
 INT_PTR CALLBACK PageDialogProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_MOVE:
@@ -184,15 +194,8 @@ INT_PTR CALLBACK PageDialogProc(HWND page, UINT message, WPARAM wParam, LPARAM l
         PaintPageHeader(page, pageBitmap);
         return TRUE;
     case WM_ACTIVATE:
-        // Esc is a hot key while the page is active, so that it cancels
-        // whichever control has the focus.
-        if (LOWORD(wParam) == WA_INACTIVE)
-            UnregisterHotKey(page, IDC_CANCEL);
-        else
-            RegisterHotKey(page, IDC_CANCEL, 0, VK_ESCAPE);
-        break;
     case WM_HOTKEY:
-        if (wParam == IDC_CANCEL) PostMessageA(page, WM_COMMAND, IDC_CANCEL, 0);
+        HandleEscapeKey(page, message, wParam);
         break;
     case WM_CLOSE:
         CancelPage(page);
@@ -204,7 +207,7 @@ INT_PTR CALLBACK PageDialogProc(HWND page, UINT message, WPARAM wParam, LPARAM l
         if (HIWORD(wParam) == BN_CLICKED) Command(page, LOWORD(wParam));
         break;
     case WM_DESTROY:
-        UnregisterHotKey(page, IDC_CANCEL);
+        HandleEscapeKey(page, message, wParam);
         UntagTemplateWindow(page);
         break;
     }

@@ -32,6 +32,13 @@ enum TPageResult { prBack = 101, prNext = 102, prCancel = 103, prStopped = 110 }
 // (then ErrorPending() is true and the message waits for the driver).
 bool RunDialogSequence();
 
+// Esc as Cancel on a page (the wizard pages and the progress page): a hot
+// key while the page is active, so that it cancels whichever control has
+// the focus, posted back as the command of the Cancel button (103). The
+// page hands its WM_ACTIVATE and WM_HOTKEY here, and calls it with
+// WM_DESTROY too (the hot key goes with the page).
+void HandleEscapeKey(HWND page, UINT message, WPARAM wParam);
+
 // The dialog procedure of every page.
 INT_PTR CALLBACK PageDialogProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 

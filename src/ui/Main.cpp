@@ -11,12 +11,12 @@ const char kMainWindowClass[] = "TarvMainWindow";
 
 // ---- Fonts ----
 
-bool ParseFontSpec(const TStr& spec, TFontSpec& font) {
+bool ParseFontSpec(const TStr& text, TFontSpec& font) {
     const TCharSet comma(",");
-    font.FaceName = GetWord(1, spec, comma);
-    font.Size = TextToIntDef(GetWord(2, spec, comma), 8);
+    font.FaceName = GetWord(1, text, comma);
+    font.Size = TextToIntDef(GetWord(2, text, comma), 8);
     font.Style = 0;
-    TStr letters = GetWord(4, spec, comma);
+    TStr letters = GetWord(4, text, comma);
     for (size_t i = 0; i < letters.length(); ++i) {
         switch (letters[i]) {
         case 'B': font.Style |= fsBold; break;
@@ -25,7 +25,7 @@ bool ParseFontSpec(const TStr& spec, TFontSpec& font) {
         case 'S': font.Style |= fsStrikeOut; break;
         }
     }
-    return ColorFromText(GetWord(3, spec, comma), font.Color);
+    return ColorFromText(GetWord(3, text, comma), font.Color);
 }
 
 HFONT CreateSpecFont(const TStr& faceName, long size, unsigned style) {

@@ -34,7 +34,7 @@ struct TFontSpec {
 // order, anything else is ignored. False when the colour field is missing or
 // not a number: "'<field>' is not a valid integer value" is raised, and
 // `font` then holds the face, size and style but not the colour.
-[[nodiscard]] bool ParseFontSpec(const TStr& spec, TFontSpec& font);
+[[nodiscard]] bool ParseFontSpec(const TStr& text, TFontSpec& font);
 // A font of `size` points at the resolution of the background window's
 // screen (any screen before that window exists); weight 700 with fsBold,
 // else 400. The caller deletes it.
