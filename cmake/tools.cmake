@@ -4,7 +4,7 @@
 # tests and benchmark.
 file(GLOB rar20_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/TarvPack/Rar20*.cpp)
 add_library(tarvpack_rar20 STATIC ${rar20_sources})
-target_include_directories(tarvpack_rar20 PUBLIC ${CMAKE_SOURCE_DIR}/tools/TarvPack)
+target_include_directories(tarvpack_rar20 PUBLIC ${CMAKE_SOURCE_DIR}/tools/TarvPack ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(tarvpack_rar20 PRIVATE ${TARV_WARNINGS})
 
 file(GLOB tarvpack_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/TarvPack/*.cpp)

@@ -24,8 +24,9 @@ pack="$root/build/native/TarvPack"
 echo "== packing examples/Demo"
 "$pack" build examples/Demo "$out/LumenNotes-setup.exe" --installer build/win32/Tarv.exe
 "$pack" build examples/Demo "$out/LumenNotes-setup-x64.exe" --installer build/win64/Tarv.exe
-echo "== checking $out/LumenNotes-setup.exe"
+echo "== checking $out/LumenNotes-setup.exe with the installer's reader, and with lsar"
 "$pack" test "$out/LumenNotes-setup.exe" | tail -n 1
+lsar -t "$out/LumenNotes-setup.exe" | tail -n 1
 
 export TARV_WINEPREFIX="$out/wine"
 wine_run() { "$root/tools/wine-run.sh" "$@"; }

@@ -16,6 +16,7 @@ echo "== structure checks"
 "$root/tools/checks/check-layers.sh" || checks_failed=1
 "$root/tools/checks/check-toolchain.sh" || checks_failed=1
 "$root/tools/checks/check-imports.sh" build/win32/Tarv.exe build/win32/UnTarv.exe || checks_failed=1
+"$root/tools/checks/check-marker.sh" build/win32/Tarv.exe build/win32/UnTarv.exe build/win64/Tarv.exe || checks_failed=1
 
 logs=$(mktemp -d)
 export TARV_WINEPREFIX="$logs/wineprefix"

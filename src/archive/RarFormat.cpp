@@ -5,7 +5,6 @@
 
 namespace rar {
 
-const uint8_t kMarker[kMarkerSize] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
 
 namespace {
 
@@ -180,7 +179,13 @@ ParseStatus ParseFileHeader(const uint8_t* buf, size_t size, FileHeader* out) {
 
 size_t WriteMarker(uint8_t* out, size_t cap) {
     if (cap < kMarkerSize) return 0;
-    memcpy(out, kMarker, kMarkerSize);
+    out[0] = 0x52;  // "Rar!"
+    out[1] = 0x61;
+    out[2] = 0x72;
+    out[3] = 0x21;
+    out[4] = 0x1A;
+    out[5] = 0x07;
+    out[6] = 0x00;
     return kMarkerSize;
 }
 
@@ -261,7 +266,7 @@ LocateResult LocateArchive(const uint8_t* head, size_t size) {
         r.status = kLocateOldFormat;
         return r;
     }
-    if (memcmp(head, kMarker, kMarkerSize) == 0) {
+    if (IsMarker(head)) {
         r.status = kLocateFound;
         return r;
     }
@@ -269,12 +274,12 @@ LocateResult LocateArchive(const uint8_t* head, size_t size) {
     bool oldSfx = size >= 32 && memcmp(head + 28, "RSFX", 4) == 0;
     const uint8_t* end = head + size;
     for (const uint8_t* p = head + kMarkerSize; p < end; ++p) {
-        p = static_cast<const uint8_t*>(memchr(p, kMarker[0], end - p));
+        p = static_cast<const uint8_t*>(memchr(p, 'R', end - p));
         if (!p) break;
         size_t left = end - p;
         if (oldSfx && left >= 4 && IsOldSignature(p)) {
             r.status = kLocateOldFormat;
-        } else if (left >= kMarkerSize + 3 && memcmp(p, kMarker, kMarkerSize) == 0 &&
+        } else if (left >= kMarkerSize + 3 && IsMarker(p) &&
                    p[kMarkerSize + 2] == kBlockMain) {
             r.status = kLocateFound;
         } else {

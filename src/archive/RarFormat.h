@@ -63,7 +63,15 @@
 namespace rar {
 
 const size_t kMarkerSize = 7;
-extern const uint8_t kMarker[kMarkerSize];
+// The marker "Rar!" 0x1A 0x07 0x00 at `p` (kMarkerSize bytes there). The
+// bytes are compared one by one and never stored together: a program that
+// carried them as one constant (the installer does not) would make other
+// readers, which take the first marker in a self-extractor, read its code
+// as the archive.
+inline bool IsMarker(const uint8_t* p) {
+    return p[0] == 0x52 && p[1] == 0x61 && p[2] == 0x72 && p[3] == 0x21 && p[4] == 0x1A &&
+           p[5] == 0x07 && p[6] == 0x00;
+}
 
 enum BlockType {
     kBlockMarker = 0x72,

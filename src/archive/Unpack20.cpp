@@ -23,41 +23,10 @@ const uint32_t kMaxMatch = 260;
 const uint32_t kBatch = 0x40000;
 static_assert(kBatch + kMaxMatch <= kUnpackWindowSize, "a batch must fit the window");
 
-const unsigned kMainSymbols = 298;
-const unsigned kDistSymbols = 48;
-const unsigned kRepSymbols = 28;
-const unsigned kPreSymbols = 19;
-const unsigned kAudioSymbols = 257;
-const unsigned kLzLengths = kMainSymbols + kDistSymbols + kRepSymbols;
-
-// Main-table symbols.
-const unsigned kSymRepeatLast = 256;
-const unsigned kSymOldDist = 257;     // 257..260: one of the last four distances
-const unsigned kSymShortDist = 261;   // 261..268: length 2, short distance
-const unsigned kSymNewTables = 269;
-const unsigned kSymLongMatch = 270;   // 270..297: length code, then a distance
-const unsigned kAudioNewTables = 256;
+const unsigned kLzLengths = kLzTableSize;
 // What Symbol() returns for a bit pattern the table does not assign; it is
 // out of range for every table, so each caller's range check catches it.
 const unsigned kBadSymbol = 0xFFF;
-
-const uint8_t kLenBase[kRepSymbols] = {0,  1,  2,  3,  4,  5,  6,   7,   8,   10,
-                                       12, 14, 16, 20, 24, 28, 32,  40,  48,  56,
-                                       64, 80, 96, 112, 128, 160, 192, 224};
-const uint8_t kLenBits[kRepSymbols] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
-                                       2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
-const uint32_t kDistBase[kDistSymbols] = {
-    0,      1,      2,      3,      4,      6,      8,      12,     16,     24,
-    32,     48,     64,     96,     128,    192,    256,    384,    512,    768,
-    1024,   1536,   2048,   3072,   4096,   6144,   8192,   12288,  16384,  24576,
-    32768,  49152,  65536,  98304,  131072, 196608, 262144, 327680, 393216, 458752,
-    524288, 589824, 655360, 720896, 786432, 851968, 917504, 983040};
-const uint8_t kDistBits[kDistSymbols] = {0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,
-                                         5,  5,  6,  6,  7,  7,  8,  8,  9,  9,  10, 10,
-                                         11, 11, 12, 12, 13, 13, 14, 14, 15, 15, 16, 16,
-                                         16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
-const uint8_t kShortBase[8] = {0, 4, 8, 16, 32, 64, 128, 192};
-const uint8_t kShortBits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
 
 inline uint64_t Load64BigEndian(const uint8_t* p) {
     uint64_t v = 0;
@@ -165,7 +134,6 @@ inline void CopyMatch(uint8_t* win, uint32_t pos, uint32_t dist, uint32_t len) {
     for (; len; --len) *d++ = *s++;
 }
 
-inline int Abs(int v) { return v < 0 ? -v : v; }
 
 }  // namespace
 
@@ -488,46 +456,10 @@ uint32_t Unpack20::RunAudio(uint32_t budget) {
     return done;
 }
 
-// The predictor mixes the last byte and the last four deltas of the channel
-// and the last delta of the previous channel with weights k[0..4]. Every 32
-// bytes the weight whose change would have given the smallest summed error
-// moves by one (within -17..16).
 uint8_t Unpack20::AudioByte(unsigned delta) {
     AudioChannel& v = audioState_[curChannel_];
-    v.byteCount++;
-    v.d[3] = v.d[2];
-    v.d[2] = v.d[1];
-    v.d[1] = v.lastDelta - v.d[0];
-    v.d[0] = v.lastDelta;
-    int predicted = 8 * v.lastChar + v.k[0] * v.d[0] + v.k[1] * v.d[1] + v.k[2] * v.d[2] +
-                    v.k[3] * v.d[3] + v.k[4] * channelDelta_;
-    // Bits 3..10 are the same for an arithmetic and a logical shift.
-    unsigned ch = (((unsigned)predicted >> 3) - delta) & 0xFF;
-
-    int err = (int)(int8_t)(uint8_t)delta * 8;
-    const int ref[5] = {v.d[0], v.d[1], v.d[2], v.d[3], channelDelta_};
-    v.dif[0] += (unsigned)Abs(err);
-    for (int i = 0; i < 5; ++i) {
-        v.dif[1 + 2 * i] += (unsigned)Abs(err - ref[i]);
-        v.dif[2 + 2 * i] += (unsigned)Abs(err + ref[i]);
-    }
-    channelDelta_ = v.lastDelta = (int8_t)(uint8_t)(ch - (unsigned)v.lastChar);
-    v.lastChar = (int)ch;
-
-    if ((v.byteCount & 0x1F) == 0) {
-        unsigned best = 0;
-        for (unsigned i = 1; i < 11; ++i)
-            if (v.dif[i] < v.dif[best]) best = i;
-        memset(v.dif, 0, sizeof v.dif);
-        if (best) {
-            int& k = v.k[(best - 1) / 2];
-            if (best & 1) {
-                if (k >= -16) --k;
-            } else if (k < 16) {
-                ++k;
-            }
-        }
-    }
+    unsigned ch = (AudioPredict(v, channelDelta_) - delta) & 0xFF;
+    AudioLearn(v, channelDelta_, delta, ch);
     return (uint8_t)ch;
 }
 

@@ -26,6 +26,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "archive/Rar20Stream.h"
+
 namespace rar {
 
 // Reads up to `max` packed bytes into `buf`; returns how many, 0 when the
@@ -91,14 +93,6 @@ public:
         const uint8_t* end;   // end of the buffered input
         unsigned zeroBits;    // bits of zero padding appended after the data
         bool overrun;         // padding bits were consumed
-    };
-    struct AudioChannel {
-        int k[5];
-        int d[4];
-        int lastDelta;
-        unsigned dif[11];
-        unsigned byteCount;
-        int lastChar;
     };
 
 private:

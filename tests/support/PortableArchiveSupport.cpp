@@ -69,8 +69,8 @@ static Bytes FileBlock(const BuiltEntry& e) {
 }
 
 Bytes BuildStoredArchive(const std::vector<BuiltEntry>& entries, uint16_t mainFlags) {
-    Bytes b(kMarker, kMarker + kMarkerSize);
-    b.resize(kMarkerSize + kMainHeaderSize);
+    Bytes b(kMarkerSize + kMainHeaderSize);
+    WriteMarker(b.data(), kMarkerSize);
     WriteMainHeader(b.data() + kMarkerSize, kMainHeaderSize, mainFlags);
     for (const BuiltEntry& e : entries) {
         Bytes block = FileBlock(e);

@@ -137,8 +137,8 @@ void AppendHeader(Bytes* out, const Entry& e, const EntryOutcome& o, uint32_t cr
 // The entries packed with `options`, fed in pieces of `piece` bytes.
 Archive Pack(const std::vector<Entry>& entries, const EncoderOptions& options, size_t piece = 1 << 20) {
     Archive a;
-    a.bytes.assign(rar::kMarker, rar::kMarker + rar::kMarkerSize);
-    a.bytes.resize(rar::kMarkerSize + rar::kMainHeaderSize);
+    a.bytes.assign(rar::kMarkerSize + rar::kMainHeaderSize, 0);
+    rar::WriteMarker(a.bytes.data(), rar::kMarkerSize);
     rar::WriteMainHeader(a.bytes.data() + rar::kMarkerSize, rar::kMainHeaderSize, options.solid ? rar::kMainSolid : 0);
     Encoder enc(options);
     for (const Entry& e : entries) {

@@ -8,49 +8,10 @@
 namespace tarvpack {
 namespace rar20 {
 
-namespace {
-
-inline int Abs(int v) { return v < 0 ? -v : v; }
-
-}  // namespace
-
-// Mirrors the decoder step for step: shift the differences, predict, take
-// the symbol, then account the error each weight change would have made and
-// move the best weight every 32 bytes.
 unsigned AudioState::Encode(uint8_t byte) {
-    Channel& v = ch[cur];
-    v.byteCount++;
-    v.d[3] = v.d[2];
-    v.d[2] = v.d[1];
-    v.d[1] = v.lastDelta - v.d[0];
-    v.d[0] = v.lastDelta;
-    int predicted = 8 * v.lastChar + v.k[0] * v.d[0] + v.k[1] * v.d[1] + v.k[2] * v.d[2] +
-                    v.k[3] * v.d[3] + v.k[4] * channelDelta;
-    unsigned delta = (((unsigned)predicted >> 3) - byte) & 0xFF;
-
-    int err = (int)(int8_t)(uint8_t)delta * 8;
-    const int ref[5] = {v.d[0], v.d[1], v.d[2], v.d[3], channelDelta};
-    v.dif[0] += (unsigned)Abs(err);
-    for (int i = 0; i < 5; ++i) {
-        v.dif[1 + 2 * i] += (unsigned)Abs(err - ref[i]);
-        v.dif[2 + 2 * i] += (unsigned)Abs(err + ref[i]);
-    }
-    channelDelta = v.lastDelta = (int8_t)(uint8_t)(byte - (unsigned)v.lastChar);
-    v.lastChar = byte;
-    if ((v.byteCount & 0x1F) == 0) {
-        unsigned best = 0;
-        for (unsigned i = 1; i < 11; ++i)
-            if (v.dif[i] < v.dif[best]) best = i;
-        memset(v.dif, 0, sizeof v.dif);
-        if (best) {
-            int& k = v.k[(best - 1) / 2];
-            if (best & 1) {
-                if (k >= -16) --k;
-            } else if (k < 16) {
-                ++k;
-            }
-        }
-    }
+    rar::AudioChannel& v = ch[cur];
+    unsigned delta = (rar::AudioPredict(v, channelDelta) - byte) & 0xFF;
+    rar::AudioLearn(v, channelDelta, delta, byte);
     if (++cur == channels) cur = 0;
     return delta;
 }

@@ -17,15 +17,7 @@ namespace rar20 {
 
 // The decoder's predictor, channel by channel, as it stands between bytes.
 struct AudioState {
-    struct Channel {
-        int k[5];
-        int d[4];
-        int lastDelta;
-        unsigned dif[11];
-        unsigned byteCount;
-        int lastChar;
-    };
-    Channel ch[kMaxChannels] = {};
+    rar::AudioChannel ch[kMaxChannels] = {};
     int channelDelta = 0;
     unsigned cur = 0;       // channel of the next byte
     unsigned channels = 1;  // as the last multimedia table block set it

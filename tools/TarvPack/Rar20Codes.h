@@ -11,39 +11,39 @@
 
 #include <vector>
 
+#include "archive/Rar20Stream.h"
+
 namespace tarvpack {
 namespace rar20 {
 
-const unsigned kMainSymbols = 298;
-const unsigned kDistSymbols = 48;
-const unsigned kRepSymbols = 28;
-const unsigned kPreSymbols = 19;
-const unsigned kAudioSymbols = 257;
-const unsigned kLzTableSize = kMainSymbols + kDistSymbols + kRepSymbols;
-const unsigned kMaxChannels = 4;
+// The format's alphabet and code tables, as the decoder knows them.
+using rar::kMainSymbols;
+using rar::kDistSymbols;
+using rar::kRepSymbols;
+using rar::kPreSymbols;
+using rar::kAudioSymbols;
+using rar::kLzTableSize;
+using rar::kSymRepeatLast;
+using rar::kSymOldDist;
+using rar::kSymShortDist;
+using rar::kSymNewTables;
+using rar::kSymLongMatch;
+using rar::kAudioNewTables;
+using rar::kLenBase;
+using rar::kLenBits;
+using rar::kDistBase;
+using rar::kDistBits;
+using rar::kShortBase;
+using rar::kShortBits;
+const unsigned kMaxChannels = rar::kMaxAudioChannels;
 // The decoder remembers this many code lengths between table blocks.
 const unsigned kRememberedSize = kMaxChannels * kAudioSymbols;
 const unsigned kMaxCodeLength = 15;
-
-// Main-table symbols.
-const unsigned kSymRepeatLast = 256;  // the previous match again
-const unsigned kSymOldDist = 257;     // 257..260: one of the last four distances
-const unsigned kSymShortDist = 261;   // 261..268: length 2, distance 1..256
-const unsigned kSymNewTables = 269;
-const unsigned kSymLongMatch = 270;   // 270..297: length slot, then a distance
-const unsigned kAudioNewTables = 256;
 
 // Longest match the format can express (length 255 + 3 + two distance
 // bonuses, or 255 + 2 + three for an old distance).
 const uint32_t kMaxMatch = 260;
 const uint32_t kMaxDistance = 0x100000;
-
-extern const uint8_t kLenBase[kRepSymbols];
-extern const uint8_t kLenBits[kRepSymbols];
-extern const uint32_t kDistBase[kDistSymbols];
-extern const uint8_t kDistBits[kDistSymbols];
-extern const uint8_t kShortBase[8];
-extern const uint8_t kShortBits[8];
 
 // Slot of a length value 0..255 (the part of a length that a length symbol
 // and its extra bits carry).
